@@ -1,0 +1,32 @@
+# Common warning and sanitizer flags, applied to every target of the project
+# through kx52_settings (an interface library that each target links).
+add_library(kx52_settings INTERFACE)
+if(MSVC)
+  target_compile_options(kx52_settings INTERFACE /W4 /utf-8)
+  if(KX52_WERROR)
+    target_compile_options(kx52_settings INTERFACE /WX)
+  endif()
+else()
+  target_compile_options(kx52_settings INTERFACE -Wall -Wextra -Wpedantic -Wshadow -Wconversion
+    -Wno-sign-conversion -Wnon-virtual-dtor -Woverloaded-virtual)
+  if(KX52_WERROR)
+    target_compile_options(kx52_settings INTERFACE -Werror)
+  endif()
+  if(KX52_SANITIZE)
+    target_compile_options(kx52_settings INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer
+      -fno-sanitize-recover=undefined)
+    target_link_options(kx52_settings INTERFACE -fsanitize=address,undefined)
+  endif()
+endif()
+
+# Sources of a folder, leaving out the files of the other platform:
+# *_win.cpp builds only on Windows, *_posix.cpp only elsewhere.
+function(kx52_platform_sources out dir)
+  file(GLOB _all CONFIGURE_DEPENDS "${dir}/*.cpp" "${dir}/*.h")
+  if(WIN32)
+    list(FILTER _all EXCLUDE REGEX "_posix\\.(cpp|h)$")
+  else()
+    list(FILTER _all EXCLUDE REGEX "_win\\.(cpp|h)$")
+  endif()
+  set(${out} ${_all} PARENT_SCOPE)
+endfunction()

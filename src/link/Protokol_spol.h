@@ -1,0 +1,42 @@
+#pragma once
+// The master side of the framed link to the instrument: requests built in one
+// static transmit buffer, answers read into one static receive buffer, checked
+// and unpacked into the program variables of the device tables. Every
+// operation is synchronous and gives 1 (success) or 0 (failure).
+#include "LinkPort.h"
+
+#include <cstdint>
+
+// Port the link talks through (the program's ComPort, or a test double).
+void link_set_port(LinkPort* port);
+LinkPort* link_port();
+
+// Shown for a table number that has no layout ("text", "caption"). The
+// program routes it to a message box; without a handler nothing is shown.
+using LinkMessageHandler = void (*)(const char* text, const char* caption);
+void link_set_message_handler(LinkMessageHandler handler);
+
+void set_dest_address(std::uint8_t address);
+void set_source_address(std::uint8_t address);
+std::uint8_t get_dest_address();
+std::uint8_t get_source_address();
+
+std::uint8_t read_table(std::uint8_t table);
+std::uint8_t write_table(std::uint8_t table);
+std::uint8_t write_table_byte(std::uint8_t table, std::uint8_t value);
+std::uint8_t zero_sum();
+std::uint8_t read_device_type();
+std::uint8_t read_device_version();
+std::uint8_t read_foreign_ident();
+std::uint8_t probe_address();
+
+// Link state, exposed read-only for the identification dialog and the tests.
+constexpr int kFrameSize = 256;
+constexpr int kIdentAreaSize = 250;
+const std::uint8_t* link_tx_frame();
+const std::uint8_t* link_rx_frame();
+std::uint8_t link_fc();
+std::uint8_t link_le();
+const char* device_type_area();
+const char* device_version_area();
+const char* foreign_ident_area();

@@ -1,0 +1,39 @@
+#pragma once
+// The per-user settings: named sections holding named integers, kept as
+// decimal text. On Windows the registry key HKEY_CURRENT_USER\<key>; elsewhere
+// the INI file <config>/<key>.ini. Every StoreInt is on disk when it returns.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class SettingsStore {
+public:
+    // Opens (creating when missing) the store of the program key `key`.
+    // `folder` overrides the folder of the INI file (tests); empty means the
+    // user's configuration folder. Ignored on Windows.
+    explicit SettingsStore(const std::string& key = "OrbKX52", const std::string& folder = {});
+    ~SettingsStore();
+    SettingsStore(const SettingsStore&) = delete;
+    SettingsStore& operator=(const SettingsStore&) = delete;
+
+    // The stored value, or `def` when the section or value is missing or its
+    // text is not a decimal integer. Raises "Invalid data type for '<name>'"
+    // when the value is not plain text.
+    std::int32_t LoadInt(const std::string& section, const std::string& name, std::int32_t def);
+    // Writes the value at once. Raises "Failed to create key <section>" or
+    // "Failed to set data for '<name>'" when that fails.
+    void StoreInt(const std::string& section, const std::string& name, std::int32_t value);
+
+    // Where the settings live, for the README and messages ("...\OrbKX52" or
+    // the INI file's path).
+    std::string Location() const;
+
+    struct Impl;
+
+private:
+    std::unique_ptr<Impl> impl_;
+};
+
+// Integer parsing shared by both back ends: optional sign and decimal digits,
+// leading and trailing blanks ignored, range of a signed 32-bit integer.
+bool ParseInt32(const std::string& text, std::int32_t& value);
