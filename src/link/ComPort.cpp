@@ -1,0 +1,140 @@
+#include "ComPort.h"
+
+#include "KxError.h"
+
+#include <utility>
+
+namespace {
+
+// Driver queue sizes and read time-outs of every opening: at most 100 ms
+// between two received bytes, 2 ms per wanted byte plus 500 ms for a whole
+// read.
+constexpr std::uint32_t kQueueSize = 256;
+constexpr std::uint32_t kIntervalMs = 100;
+constexpr std::uint32_t kPerByteMs = 2;
+constexpr std::uint32_t kConstantMs = 500;
+
+// The name the user knows the port by, also in every message: "COM" and the
+// number, COM0 for "žádný port".
+std::string ComName(std::int32_t n) {
+    return "COM" + std::to_string(n);
+}
+
+// Speeds below 1 cannot be set; they are passed as 0, which every back end
+// refuses, instead of wrapping round to a huge unsigned speed.
+std::uint32_t SpeedArgument(std::int32_t baud) {
+    return baud > 0 ? static_cast<std::uint32_t>(baud) : 0u;
+}
+
+}  // namespace
+
+ComPort::ComPort(std::unique_ptr<SerialBackend> backend) : backend_(std::move(backend)) {}
+
+ComPort::~ComPort() {
+    ClosePort();
+}
+
+std::int32_t ComPort::OpenPort(std::int32_t n) {
+    const std::string name = ComName(n);
+    // A port still open from an earlier action is closed first: the new
+    // opening would otherwise be refused by our own exclusive hold, and the
+    // old handle would be lost.
+    if (backend_->IsOpen()) {
+        backend_->Close();
+    }
+    if (!backend_->Open(DevicePathForCom(n))) {
+        ResetSelection();
+        port_name = name;
+        return 1;
+    }
+    if (!backend_->SetQueues(kQueueSize, kQueueSize)) {
+        FailAfterOpen("Na " + name + " nelze otevřít vyrovnávací buffer");
+    }
+    if (!backend_->SetTimeouts(kIntervalMs, kPerByteMs, kConstantMs)) {
+        FailAfterOpen("Na " + name + " nelze nastavit Timeout");
+    }
+    if (!backend_->ReadLineState()) {
+        FailAfterOpen("Nelze získat konfiguraci na sériovém portu " + name);
+    }
+    backend_->SetLineFormat(SpeedArgument(baud_rate));
+    ApplyLineSettings();
+    backend_->PurgeTx();
+    backend_->PurgeRx();
+    return 0;
+}
+
+void ComPort::RaiseOpenError() {
+    throw KxError("Sériový port " + port_name + " nelze otevřít");
+}
+
+void ComPort::ClosePort() {
+    if (backend_ && backend_->IsOpen()) {
+        backend_->Close();
+    }
+}
+
+void ComPort::ApplyLineSettings() {
+    // The name is taken before anything can reset the selection.
+    const std::string name = ComName(com_index);
+    if (!backend_->ApplyLineState()) {
+        FailAfterOpen("Nepodařila se reinicializace portu " + name);
+    }
+}
+
+void ComPort::SetLineSpeed(std::int32_t baud) {
+    baud_rate = baud;
+    backend_->SetSpeed(SpeedArgument(baud));
+}
+
+std::uint8_t ComPort::ReadBytes(std::uint8_t* buffer, std::uint32_t wanted, std::uint32_t& received) {
+    received = 0;
+    if (!backend_->IsOpen() || (buffer == nullptr && wanted > 0)) {
+        return 0;
+    }
+    std::size_t got = 0;
+    const bool ok = backend_->Read(buffer, wanted, got);
+    received = static_cast<std::uint32_t>(got);
+    return ok ? 1 : 0;
+}
+
+std::uint8_t ComPort::WriteBytes(const std::uint8_t* buffer, std::uint32_t count, std::uint32_t& written) {
+    written = 0;
+    if (!backend_->IsOpen() || (buffer == nullptr && count > 0)) {
+        return 0;
+    }
+    // An answer left over from an earlier exchange must never be read as
+    // the answer to this request.
+    PurgeRx();
+    PurgeTx();
+    std::size_t put = 0;
+    const bool ok = backend_->Write(buffer, count, put);
+    written = static_cast<std::uint32_t>(put);
+    return ok ? 1 : 0;
+}
+
+void ComPort::PurgeRx() {
+    if (backend_->IsOpen()) {
+        backend_->PurgeRx();
+    }
+}
+
+void ComPort::PurgeTx() {
+    if (backend_->IsOpen()) {
+        backend_->PurgeTx();
+    }
+}
+
+bool ComPort::IsOpen() const {
+    return backend_->IsOpen();
+}
+
+void ComPort::ResetSelection() {
+    com_index = 0;
+    OnPortSelectionReset();
+}
+
+void ComPort::FailAfterOpen(const std::string& message) {
+    backend_->Close();
+    ResetSelection();
+    throw KxError(message);
+}
