@@ -3,6 +3,7 @@
 // decimal text. On Windows the registry key HKEY_CURRENT_USER\<key>; elsewhere
 // the INI file <config>/<key>.ini. Every StoreInt is on disk when it returns.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -27,6 +28,10 @@ public:
     // Where the settings live, for the README and messages ("...\OrbKX52" or
     // the INI file's path).
     std::string Location() const;
+
+    // Told of every value written, in the order written (the program's
+    // shutdown order is part of its behaviour; tests watch it here).
+    std::function<void(const std::string& section, const std::string& name, std::int32_t value)> on_store;
 
     struct Impl;
 
