@@ -1,7 +1,7 @@
 // Test main for the window tests: they run offscreen unless a display was
 // chosen, because ctest discovers the tests by running this binary at build
 // time, where no display may exist.
-#include <QApplication>
+#include "Kx52Application.h"
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -11,7 +11,8 @@ int main(int argc, char** argv)
     if (std::getenv("QT_QPA_PLATFORM") == nullptr)
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     ::testing::InitGoogleTest(&argc, argv);
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("KX-52"));
+    // The program's own application object, so that its top-level error
+    // handler is what the tests see.
+    Kx52Application app(argc, argv);
     return RUN_ALL_TESTS();
 }
