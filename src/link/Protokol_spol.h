@@ -16,6 +16,12 @@ LinkPort* link_port();
 using LinkMessageHandler = void (*)(const char* text, const char* caption);
 void link_set_message_handler(LinkMessageHandler handler);
 
+// The fixed pause before a repeated identification request goes through this
+// hook; nullptr restores the plain sleep of the calling thread. Tests put a
+// recorder here instead of waiting.
+using LinkSleepHook = void (*)(int milliseconds);
+void link_set_sleep_hook(LinkSleepHook hook);
+
 void set_dest_address(std::uint8_t address);
 void set_source_address(std::uint8_t address);
 std::uint8_t get_dest_address();
@@ -29,6 +35,12 @@ std::uint8_t read_device_type();
 std::uint8_t read_device_version();
 std::uint8_t read_foreign_ident();
 std::uint8_t probe_address();
+
+// The answer checks, over the `received` bytes that arrived (never more).
+// A data answer: 0x68, L, L, any, any, any, 0x08, data, FCS, 0x16.
+bool data_answer_valid(const std::uint8_t* frame, std::uint32_t received);
+// A short acknowledgement: 0x10, any, any, FC 0x00, FCS, 0x16.
+bool short_ack_positive(const std::uint8_t* frame, std::uint32_t received);
 
 // Link state, exposed read-only for the identification dialog and the tests.
 constexpr int kFrameSize = 256;
