@@ -1,0 +1,608 @@
+// The termios back end on real pseudo-terminals, reached as "COM n" through
+// links under a temporary configuration folder: read time-outs, purging,
+// exclusive use, repeated openings (also by a non-root user), a device that
+// goes away mid-read, speeds and binary transparency.
+#include "ComPort.h"
+#include "ConfigDir.h"
+#include "KxError.h"
+#include "LineMarks_posix.h"
+#include "SerialBackend.h"
+#include "SerialSpeed_posix.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <future>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <grp.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Bytes = std::vector<std::uint8_t>;
+
+long long MsSince(Clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+// CPU time (user and system) the process has used so far, in ms.
+long long CpuMs() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000LL + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
+}
+
+// Sets an environment variable for the life of the object.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::string& value) : name_(name) {
+        if (const char* old = std::getenv(name)) {
+            had_ = true;
+            old_ = old;
+        }
+        setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv() {
+        if (had_) {
+            setenv(name_, old_.c_str(), 1);
+        } else {
+            unsetenv(name_);
+        }
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* name_;
+    bool had_ = false;
+    std::string old_;
+};
+
+// A pseudo-terminal pair: the test plays the instrument on the master side,
+// the port under test opens the slave through a COM link.
+class SerialPtyTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char dir_template[] = "/tmp/kx52-serial-XXXXXX";
+        ASSERT_NE(mkdtemp(dir_template), nullptr);
+        config_dir_ = dir_template;
+        env_ = std::make_unique<ScopedEnv>("XDG_CONFIG_HOME", config_dir_);
+        ASSERT_EQ(mkdir((config_dir_ + "/OrbKX52").c_str(), 0755), 0);
+
+        master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+        ASSERT_GE(master_, 0);
+        ASSERT_EQ(grantpt(master_), 0);
+        ASSERT_EQ(unlockpt(master_), 0);
+        char name[128] = {};
+        ASSERT_EQ(ptsname_r(master_, name, sizeof name), 0);
+        slave_path_ = name;
+    }
+
+    void TearDown() override {
+        CloseMaster();
+        env_.reset();
+        std::error_code ignored;
+        std::filesystem::remove_all(config_dir_, ignored);
+    }
+
+    // Makes "COM n" stand for the pty (or for `target`).
+    void LinkCom(int n, const std::string& target = {}) {
+        const std::string link = config_dir_ + "/OrbKX52/COM" + std::to_string(n);
+        ASSERT_EQ(symlink((target.empty() ? slave_path_ : target).c_str(), link.c_str()), 0);
+    }
+
+    void CloseMaster() {
+        if (master_ >= 0) {
+            close(master_);
+            master_ = -1;
+        }
+    }
+
+    void MasterWrite(const Bytes& bytes) const {
+        ASSERT_EQ(write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    }
+
+    // What the port sent, collected until `quiet_ms` pass without a byte.
+    Bytes MasterReadAll(int quiet_ms = 200) const {
+        Bytes got;
+        for (;;) {
+            pollfd pfd{master_, POLLIN, 0};
+            if (poll(&pfd, 1, quiet_ms) <= 0) {
+                return got;
+            }
+            std::uint8_t chunk[512];
+            const ssize_t n = read(master_, chunk, sizeof chunk);
+            if (n <= 0) {
+                return got;
+            }
+            got.insert(got.end(), chunk, chunk + n);
+        }
+    }
+
+    // The line settings the pty keeps, read through a second opening.
+    termios SlaveSettings() const {
+        termios t{};
+        const int fd = open(slave_path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        EXPECT_GE(fd, 0);
+        if (fd >= 0) {
+            EXPECT_EQ(tcgetattr(fd, &t), 0);
+            close(fd);
+        }
+        return t;
+    }
+
+    std::uint32_t SlaveSpeed() const {
+        std::uint32_t out = 0;
+        std::uint32_t in = 0;
+        const int fd = open(slave_path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        EXPECT_GE(fd, 0);
+        if (fd >= 0) {
+            EXPECT_TRUE(serial_speed::Read(fd, out, in));
+            close(fd);
+        }
+        return out;
+    }
+
+    static std::string ErrorOf(const std::function<void()>& action) {
+        try {
+            action();
+        } catch (const KxError& error) {
+            return error.what();
+        }
+        return "(nothing raised)";
+    }
+
+    std::string config_dir_;
+    std::unique_ptr<ScopedEnv> env_;
+    int master_ = -1;
+    std::string slave_path_;
+};
+
+TEST_F(SerialPtyTest, ComNumbersMapToConfigLinksElseToTtyS) {
+    EXPECT_EQ(UserConfigDir(), config_dir_);
+    LinkCom(3);
+    LinkCom(6, config_dir_ + "/unplugged-adapter");
+    EXPECT_EQ(DevicePathForCom(3), config_dir_ + "/OrbKX52/COM3");
+    EXPECT_EQ(DevicePathForCom(4), "/dev/ttyS3");
+    EXPECT_EQ(DevicePathForCom(1), "/dev/ttyS0");
+    // A link whose device is gone still names this port, never another one.
+    EXPECT_EQ(DevicePathForCom(6), config_dir_ + "/OrbKX52/COM6");
+
+    ComPort port;
+    port.com_index = 6;
+    EXPECT_EQ(port.OpenPort(6), 1);
+    EXPECT_EQ(port.com_index, 0);
+    EXPECT_EQ(ErrorOf([&] { port.RaiseOpenError(); }), "Sériový port COM6 nelze otevřít");
+
+    // COM0 ("žádný port") opens nothing, even with a link of that name.
+    LinkCom(0);
+    EXPECT_EQ(port.OpenPort(0), 1);
+    EXPECT_EQ(ErrorOf([&] { port.RaiseOpenError(); }), "Sériový port COM0 nelze otevřít");
+}
+
+TEST(ConfigDir, RelativeXdgIsIgnoredForHomeConfig) {
+    ScopedEnv home("HOME", "/home/operator");
+    {
+        ScopedEnv xdg("XDG_CONFIG_HOME", "relative/dir");
+        EXPECT_EQ(UserConfigDir(), "/home/operator/.config");
+    }
+    ScopedEnv xdg("XDG_CONFIG_HOME", "");
+    EXPECT_EQ(UserConfigDir(), "/home/operator/.config");
+}
+
+TEST_F(SerialPtyTest, ReadWithNoAnswerEndsAfterTheTotalTimeoutWithNothing) {
+    LinkCom(1);
+    ComPort port;
+    ASSERT_EQ(port.OpenPort(1), 0);
+    std::uint8_t buffer[6];
+    std::uint32_t received = 99;
+    const auto start = Clock::now();
+    EXPECT_EQ(port.ReadBytes(buffer, 6, received), 1);
+    const long long elapsed = MsSince(start);
+    EXPECT_EQ(received, 0u);
+    EXPECT_GE(elapsed, 500);  // 2 ms x 6 + 500 ms
+    EXPECT_LT(elapsed, 1200);
+}
+
+TEST_F(SerialPtyTest, ReadEndsWhenTheWantedBytesArrive) {
+    LinkCom(1);
+    ComPort port;
+    ASSERT_EQ(port.OpenPort(1), 0);
+    MasterWrite({1, 2, 3, 4, 5, 6, 7, 8});
+    std::uint8_t buffer[16] = {};
+    std::uint32_t received = 0;
+    auto start = Clock::now();
+    EXPECT_EQ(port.ReadBytes(buffer, 5, received), 1);
+    EXPECT_EQ(received, 5u);
+    EXPECT_LT(MsSince(start), 300);  // far from the 510 ms total time-out
+    EXPECT_EQ(Bytes(buffer, buffer + 5), (Bytes{1, 2, 3, 4, 5}));
+
+    // The rest stays for the next read, which then waits for the silence.
+    start = Clock::now();
+    EXPECT_EQ(port.ReadBytes(buffer, 16, received), 1);
+    EXPECT_EQ(received, 3u);
+    EXPECT_EQ(Bytes(buffer, buffer + 3), (Bytes{6, 7, 8}));
+    const long long elapsed = MsSince(start);
+    EXPECT_GE(elapsed, 90);
+    EXPECT_LT(elapsed, 450);
+}
+
+TEST_F(SerialPtyTest, SilenceAfterTheLastByteEndsALongRead) {
+    LinkCom(1);
+    ComPort port;
+    ASSERT_EQ(port.OpenPort(1), 0);
+    // Five bytes 40 ms apart: each one restarts the 100 ms silence.
+    std::thread sender([this] {
+        for (std::uint8_t i = 1; i <= 5; ++i) {
+            MasterWrite({i});
+            std::this_thread::sleep_for(std::chrono::milliseconds(40));
+        }
+    });
+    std::uint8_t buffer[200];
+    std::uint32_t received = 0;
+    const auto start = Clock::now();
+    EXPECT_EQ(port.ReadBytes(buffer, 200, received), 1);  // total would be 900 ms
+    const long long elapsed = MsSince(start);
+    sender.join();
+    EXPECT_EQ(received, 5u);
+    EXPECT_EQ(Bytes(buffer, buffer + received), (Bytes{1, 2, 3, 4, 5}));
+    EXPECT_GE(elapsed, 250);  // 4 gaps of 40 ms, then 100 ms of silence
+    EXPECT_LT(elapsed, 750);
+}
+
+TEST_F(SerialPtyTest, TrickleOfBytesIsCutOffByTheTotalTimeout) {
+    LinkCom(1);
+    ComPort port;
+    ASSERT_EQ(port.OpenPort(1), 0);
+    std::atomic<bool> stop{false};
+    std::thread sender([this, &stop] {
+        for (int i = 0; i < 60 && !stop; ++i) {
+            MasterWrite({0x55});
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    });
+    std::uint8_t buffer[20];
+    std::uint32_t received = 0;
+    const auto start = Clock::now();
+    EXPECT_EQ(port.ReadBytes(buffer, 20, received), 1);  // 2 ms x 20 + 500 ms
+    const long long elapsed = MsSince(start);
+    stop = true;
+    sender.join();
+    EXPECT_GE(received, 3u);
+    EXPECT_LT(received, 20u);
+    EXPECT_GE(elapsed, 520);
+    EXPECT_LT(elapsed, 1100);
+}
+
+TEST_F(SerialPtyTest, PurgeAndWriteDropStaleInput) {
+    LinkCom(1);
+    ComPort port;
+    ASSERT_EQ(port.OpenPort(1), 0);
+    std::uint8_t buffer[8];
+    std::uint32_t count = 0;
+
+    MasterWrite({0xE5, 0xE5, 0xE5});
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    port.PurgeRx();
+    EXPECT_EQ(port.ReadBytes(buffer, 3, count), 1);
+    EXPECT_EQ(count, 0u);
+
+    // An answer left over from an earlier exchange is gone once the next
+    // request is written; only the new answer is read.
+    MasterWrite({0x68, 0x99, 0x99});
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const std::uint8_t request[] = {0x10, 0x05, 0x01, 0x49, 0x4F, 0x16};
+    EXPECT_EQ(port.WriteBytes(request, 6, count), 1);
+    EXPECT_EQ(count, 6u);
+    EXPECT_EQ(MasterReadAll(), Bytes(request, request + 6));
+    MasterWrite({0xE5});
+    EXPECT_EQ(port.ReadBytes(buffer, 8, count), 1);
+    ASSERT_EQ(count, 1u);
+    EXPECT_EQ(buffer[0], 0xE5);
+}
+
+TEST_F(SerialPtyTest, EveryByteValuePassesUnchangedBothWays) {
+    LinkCom(1);
+    // Another program left the line with software flow control and line
+    // editing; opening must undo both.
+    {
+        const int fd = open(slave_path_.c_str(), O_RDWR | O_NOCTTY);
+        ASSERT_GE(fd, 0);
+        termios t{};
+        ASSERT_EQ(tcgetattr(fd, &t), 0);
+        t.c_iflag |= IXON | IXOFF | IXANY | ICRNL | ISTRIP;
+        t.c_oflag |= OPOST | ONLCR;
+        t.c_lflag |= ICANON | ECHO | ISIG;
+        ASSERT_EQ(tcsetattr(fd, TCSANOW, &t), 0);
+        close(fd);
+    }
+    ComPort port;
+    ASSERT_EQ(port.OpenPort(1), 0);
+
+    Bytes all(256);
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        all[i] = static_cast<std::uint8_t>(i);
+    }
+    MasterWrite(all);
+    Bytes got(256);
+    std::uint32_t count = 0;
+    EXPECT_EQ(port.ReadBytes(got.data(), 256, count), 1);
+    EXPECT_EQ(count, 256u);
+    EXPECT_EQ(got, all);
+
+    EXPECT_EQ(port.WriteBytes(all.data(), 256, count), 1);
+    EXPECT_EQ(MasterReadAll(), all);
+
+    // A received XOFF must not stop our output.
+    MasterWrite({0x13});
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const std::uint8_t frame[] = {0x68, 0x11, 0x13, 0x16};
+    auto writing = std::async(std::launch::async, [&] {
+        std::uint32_t written = 0;
+        return port.WriteBytes(frame, 4, written);
+    });
+    if (writing.wait_for(std::chrono::seconds(3)) != std::future_status::ready) {
+        ADD_FAILURE() << "write blocked after a received XOFF";
+        CloseMaster();  // lets the blocked write fail
+    }
+    EXPECT_EQ(writing.get(), 1);
+    if (master_ >= 0) {
+        EXPECT_EQ(MasterReadAll(), Bytes(frame, frame + 4));
+    }
+}
+
+TEST_F(SerialPtyTest, LineIsSetToBinaryEightBitsWithoutSoftwareFlowControl) {
+    LinkCom(1);
+    ComPort port;
+    ASSERT_EQ(port.OpenPort(1), 0);
+    port.ClosePort();
+    const termios t = SlaveSettings();
+    EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+    EXPECT_EQ(t.c_cflag & CSTOPB, 0u);
+    EXPECT_NE(t.c_cflag & CLOCAL, 0u);
+    EXPECT_NE(t.c_cflag & CREAD, 0u);
+    EXPECT_EQ(t.c_iflag & (IXON | IXOFF | IXANY), 0u);
+    EXPECT_NE(t.c_iflag & INPCK, 0u);
+    EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ISIG), 0u);
+    EXPECT_EQ(t.c_oflag & OPOST, 0u);
+    EXPECT_EQ(SlaveSpeed(), 9600u);
+}
+
+TEST_F(SerialPtyTest, HeldPortGivesTheOpenErrorNamingIt) {
+    LinkCom(2);
+    ComPort holder;
+    ASSERT_EQ(holder.OpenPort(2), 0);
+
+    ComPort second;
+    second.com_index = 2;
+    EXPECT_EQ(second.OpenPort(2), 1);
+    EXPECT_EQ(second.com_index, 0);
+    EXPECT_FALSE(second.IsOpen());
+    EXPECT_EQ(ErrorOf([&] { second.RaiseOpenError(); }), "Sériový port COM2 nelze otevřít");
+
+    // The holder is undisturbed, and once it lets go the port opens.
+    std::uint8_t byte = 0x42;
+    std::uint32_t count = 0;
+    EXPECT_EQ(holder.WriteBytes(&byte, 1, count), 1);
+    EXPECT_EQ(MasterReadAll(), Bytes{0x42});
+    holder.ClosePort();
+    EXPECT_EQ(second.OpenPort(2), 0);
+}
+
+// Opens and closes "COM 3" `times` times; gives the number of the first
+// opening that failed, 0 when all succeeded.
+int OpenRepeatedly(int times) {
+    for (int i = 1; i <= times; ++i) {
+        ComPort port;
+        port.com_index = 3;
+        try {
+            if (port.OpenPort(3) != 0) {
+                return i;
+            }
+            // Changing the speed re-applies the whole line state once more.
+            port.SetLineSpeed(i % 2 ? 19200 : 9600);
+            port.ApplyLineSettings();
+        } catch (const KxError&) {
+            return i;
+        }
+        std::uint8_t byte = 0x10;
+        std::uint32_t count = 0;
+        if (port.WriteBytes(&byte, 1, count) != 1) {
+            return i;
+        }
+        port.ClosePort();
+    }
+    return 0;
+}
+
+TEST_F(SerialPtyTest, SamePtyOpensManyTimesInARow) {
+    LinkCom(3);
+    EXPECT_EQ(OpenRepeatedly(60), 0);
+}
+
+TEST_F(SerialPtyTest, SamePtyOpensManyTimesInARowAsNonRootUser) {
+    LinkCom(3);
+    if (geteuid() != 0) {
+        EXPECT_EQ(OpenRepeatedly(60), 0);
+        return;
+    }
+    // As root: a child that has become "nobody" does the openings, so the
+    // exclusive flag (which root ignores) is really in force.
+    constexpr uid_t kNobody = 65534;
+    ASSERT_EQ(chmod(config_dir_.c_str(), 0755), 0);
+    ASSERT_EQ(chown(slave_path_.c_str(), kNobody, static_cast<gid_t>(-1)), 0);
+    ASSERT_EQ(chmod(slave_path_.c_str(), 0600), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0 || geteuid() != kNobody) {
+            _exit(200);
+        }
+        const int failed = OpenRepeatedly(60);
+        if (failed != 0) {
+            _exit(failed);
+        }
+        // While one opening holds the port, a second one is refused.
+        ComPort holder;
+        ComPort second;
+        if (holder.OpenPort(3) != 0) {
+            _exit(201);
+        }
+        _exit(second.OpenPort(3) == 1 ? 0 : 202);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "200: could not become nobody, 201/202: exclusive hold, else the failed opening";
+}
+
+TEST_F(SerialPtyTest, DeviceGoneMidReadEndsTheReadAndLaterCallsFailWithoutSpinning) {
+    LinkCom(1);
+    ComPort port;
+    ASSERT_EQ(port.OpenPort(1), 0);
+
+    const long long cpu_start = CpuMs();
+    const auto start = Clock::now();
+    std::thread pull([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(60));
+        CloseMaster();
+    });
+    std::uint8_t buffer[200];
+    std::uint32_t count = 0;
+    // 2 ms x 200 + 500 ms total, but the device goes away after 60 ms.
+    const std::uint8_t result = port.ReadBytes(buffer, 200, count);
+    const long long read_ms = MsSince(start);
+    pull.join();
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(count, 0u);
+    EXPECT_LT(read_ms, 600);
+
+    // Later calls of this opening fail at once, one failure each.
+    const auto later = Clock::now();
+    for (int i = 0; i < 20; ++i) {
+        EXPECT_EQ(port.ReadBytes(buffer, 6, count), 0);
+        EXPECT_EQ(count, 0u);
+        const std::uint8_t frame[] = {0x10, 0x16};
+        EXPECT_EQ(port.WriteBytes(frame, 2, count), 0);
+        port.PurgeRx();
+        port.PurgeTx();
+    }
+    EXPECT_LT(MsSince(later), 400);
+    EXPECT_LT(CpuMs() - cpu_start, 300) << "the port spun instead of waiting";
+    port.ClosePort();
+    EXPECT_FALSE(port.IsOpen());
+}
+
+TEST_F(SerialPtyTest, DeviceGoneWhileIdleFailsTheNextRead) {
+    LinkCom(1);
+    ComPort port;
+    ASSERT_EQ(port.OpenPort(1), 0);
+    CloseMaster();
+    const long long cpu_start = CpuMs();
+    const auto start = Clock::now();
+    std::uint8_t buffer[6];
+    std::uint32_t count = 0;
+    EXPECT_EQ(port.ReadBytes(buffer, 6, count), 0);
+    EXPECT_LT(MsSince(start), 400);
+    EXPECT_LT(CpuMs() - cpu_start, 200);
+}
+
+TEST_F(SerialPtyTest, SpeedsOutsideTheStandardCodesAreSet) {
+    LinkCom(1);
+    ComPort port;
+    port.com_index = 1;
+    port.baud_rate = 14400;
+    ASSERT_EQ(port.OpenPort(1), 0);
+    port.ClosePort();
+    EXPECT_EQ(SlaveSpeed(), 14400u);
+
+    ASSERT_EQ(port.OpenPort(1), 0);
+    port.SetLineSpeed(19200);
+    port.ApplyLineSettings();
+    port.SetLineSpeed(56000);
+    port.ApplyLineSettings();
+    EXPECT_TRUE(port.IsOpen());
+    port.ClosePort();
+    EXPECT_EQ(SlaveSpeed(), 56000u);
+}
+
+TEST_F(SerialPtyTest, RefusedSpeedGivesTheReinitialisationError) {
+    LinkCom(1);
+    ComPort port;
+    port.com_index = 1;
+    ASSERT_EQ(port.OpenPort(1), 0);
+    port.SetLineSpeed(0);
+    EXPECT_EQ(ErrorOf([&] { port.ApplyLineSettings(); }), "Nepodařila se reinicializace portu COM1");
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_EQ(port.com_index, 0);
+
+    // The port itself is free again.
+    port.SetLineSpeed(9600);
+    EXPECT_EQ(port.OpenPort(1), 0);
+}
+
+TEST_F(SerialPtyTest, NonTerminalDeviceIsRefusedAtTheQueueStep) {
+    const std::string file = config_dir_ + "/plain-file";
+    { std::FILE* f = std::fopen(file.c_str(), "w"); ASSERT_NE(f, nullptr); std::fclose(f); }
+    LinkCom(4, file);
+    ComPort port;
+    port.com_index = 4;
+    EXPECT_EQ(ErrorOf([&] { port.OpenPort(4); }), "Na COM4 nelze otevřít vyrovnávací buffer");
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_EQ(port.com_index, 0);
+}
+
+// Input of a line that marks its errors.
+TEST(LineMarkDecoder, DoubledFfIsDataAndErrorMarkFails) {
+    LineMarkDecoder decoder;
+    std::uint8_t out[8] = {};
+    std::size_t received = 0;
+    const std::uint8_t plain[] = {0x68, 0xFF, 0xFF, 0x16};
+    EXPECT_TRUE(decoder.Decode(plain, 4, out, received));
+    EXPECT_EQ(Bytes(out, out + received), (Bytes{0x68, 0xFF, 0x16}));
+
+    // A doubled \377 split over two reads is still one data byte.
+    received = 0;
+    const std::uint8_t first[] = {0x01, 0xFF};
+    const std::uint8_t second[] = {0xFF, 0x02};
+    EXPECT_TRUE(decoder.Decode(first, 2, out, received));
+    EXPECT_EQ(received, 1u);
+    EXPECT_TRUE(decoder.Pending());
+    EXPECT_TRUE(decoder.Decode(second, 2, out, received));
+    EXPECT_EQ(Bytes(out, out + received), (Bytes{0x01, 0xFF, 0x02}));
+
+    // Parity or framing error, also split.
+    const std::uint8_t error[] = {0x05, 0xFF, 0x00, 0x41};
+    received = 0;
+    EXPECT_FALSE(decoder.Decode(error, 4, out, received));
+    const std::uint8_t tail[] = {0x00};
+    decoder.Reset();
+    const std::uint8_t lone[] = {0xFF};
+    EXPECT_TRUE(decoder.Decode(lone, 1, out, received));
+    EXPECT_FALSE(decoder.Decode(tail, 1, out, received));
+
+    // Purging forgets a kept \377.
+    decoder.Reset();
+    EXPECT_TRUE(decoder.Decode(lone, 1, out, received));
+    decoder.Reset();
+    received = 0;
+    const std::uint8_t fresh[] = {0x00, 0x10};
+    EXPECT_TRUE(decoder.Decode(fresh, 2, out, received));
+    EXPECT_EQ(Bytes(out, out + received), (Bytes{0x00, 0x10}));
+}
+
+}  // namespace
