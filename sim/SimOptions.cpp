@@ -1,0 +1,200 @@
+#include "SimOptions.h"
+
+#include <charconv>
+
+namespace sim {
+
+namespace {
+
+bool parse_int(const std::string& text, int lo, int hi, int& out)
+{
+    int v = 0;
+    const char* first = text.data();
+    const char* last = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(first, last, v);
+    if (ec != std::errc() || ptr != last || text.empty() || v < lo || v > hi)
+        return false;
+    out = v;
+    return true;
+}
+
+struct FaultSpec {
+    const char* name;
+    Fault fault;
+    bool takes_value;  // VALUE[,K]; otherwise only [=K]
+    int lo;
+    int hi;
+};
+
+constexpr FaultSpec kFaultSpecs[] = {
+    {"--no-answer", Fault::NoAnswer, false, 0, 0},
+    {"--bad-fcs", Fault::BadFcs, false, 0, 0},
+    {"--fc09", Fault::WrongFc, false, 0, 0},
+    {"--cut", Fault::Cut, true, 1, 255},
+    {"--delay", Fault::Delay, true, 0, 60000},
+    {"--pause", Fault::Pause, true, 0, 60000},
+    {"--refuse-writes", Fault::RefuseWrites, false, 0, 0},
+    {"--garbage", Fault::Garbage, true, 1, 255},
+    {"--other-source", Fault::OtherSource, true, 0, 126},
+    {"--foreign-ident", Fault::ForeignIdent, false, 0, 0},
+};
+
+constexpr int kMaxCount = 1000000;
+
+} // namespace
+
+bool parse_sim_options(const std::vector<std::string>& args, SimOptions& out, std::string& error)
+{
+    out = SimOptions{};
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string arg = args[i];
+        std::optional<std::string> inline_value;
+        if (const auto eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
+            inline_value = arg.substr(eq + 1);
+            arg.resize(eq);
+        }
+        // The value of an option that needs one: after '=' or as the next word.
+        auto value = [&](std::string& v) {
+            if (inline_value) {
+                v = *inline_value;
+                return true;
+            }
+            if (i + 1 >= args.size()) {
+                error = arg + " needs a value";
+                return false;
+            }
+            v = args[++i];
+            return true;
+        };
+        std::string v;
+        if (arg == "--help" || arg == "-h") {
+            out.help = true;
+        } else if (arg == "--com") {
+            if (!value(v))
+                return false;
+            if (!parse_int(v, 1, 99, out.com)) {
+                error = "--com: a port number 1..99 expected, not '" + v + "'";
+                return false;
+            }
+        } else if (arg == "--address") {
+            if (!value(v))
+                return false;
+            if (!parse_int(v, 0, 126, out.address)) {
+                error = "--address: a bus address 0..126 expected, not '" + v + "'";
+                return false;
+            }
+        } else if (arg == "--log") {
+            if (!value(v))
+                return false;
+            if (v.empty()) {
+                error = "--log: a file name expected";
+                return false;
+            }
+            out.log_path = v;
+        } else if (arg == "--no-pacing") {
+            if (inline_value) {
+                error = "--no-pacing takes no value";
+                return false;
+            }
+            out.pacing = false;
+        } else if (arg == "--vanish-after") {
+            if (!value(v))
+                return false;
+            FaultOption f{Fault::Vanish, 0, std::nullopt};
+            if (!parse_int(v, 1, kMaxCount, f.count)) {
+                error = "--vanish-after: a number of exchanges (1 or more) expected, not '" + v + "'";
+                return false;
+            }
+            out.faults.push_back(f);
+        } else {
+            const FaultSpec* spec = nullptr;
+            for (const FaultSpec& s : kFaultSpecs) {
+                if (arg == s.name)
+                    spec = &s;
+            }
+            if (spec == nullptr) {
+                error = "unknown option '" + args[i] + "' (see --help)";
+                return false;
+            }
+            FaultOption f{spec->fault, kAlways, std::nullopt};
+            std::string count_text;
+            if (spec->takes_value) {
+                if (!value(v))
+                    return false;
+                const auto comma = v.find(',');
+                const std::string first = v.substr(0, comma);
+                int p = 0;
+                if (!parse_int(first, spec->lo, spec->hi, p)) {
+                    error = arg + ": a value " + std::to_string(spec->lo) + ".." + std::to_string(spec->hi) +
+                            " expected, not '" + first + "'";
+                    return false;
+                }
+                f.param = p;
+                if (comma != std::string::npos)
+                    count_text = v.substr(comma + 1);
+                if (comma != std::string::npos && count_text.empty()) {
+                    error = arg + ": a count expected after ','";
+                    return false;
+                }
+            } else if (inline_value) {
+                count_text = *inline_value;
+                if (count_text.empty()) {
+                    error = arg + ": a count expected after '='";
+                    return false;
+                }
+            }
+            if (!count_text.empty() && !parse_int(count_text, 1, kMaxCount, f.count)) {
+                error = arg + ": a count of answers (1 or more) expected, not '" + count_text + "'";
+                return false;
+            }
+            out.faults.push_back(f);
+        }
+    }
+    return true;
+}
+
+std::string sim_usage()
+{
+    return R"(Usage: orbena52-sim [OPTION]...
+Simulated ORBENA 52 instrument on a pseudo-terminal. The program reaches it as
+"COM n" through the link <config>/OrbKX52/COMn, where <config> is
+$XDG_CONFIG_HOME or ~/.config. Once the link exists, one line
+"ready <link> -> <pty>" is printed on standard output; nothing else goes there.
+The simulator runs until it is interrupted (SIGINT, SIGTERM) and then removes
+the link.
+
+Line and station:
+  --com N             make the link COMN (1..99, default 1)
+  --address A         answer at bus address A (0..126, default 0)
+  --log FILE          append the traffic log to FILE (default: standard error);
+                      every request and answer in hex with a time stamp
+  --no-pacing         answer at once instead of at the line's speed (by default
+                      each character takes 11 bits at the speed the program set)
+  -h, --help          show this text and exit
+
+Fault injection. K is the number of answers the fault applies to; without K it
+applies to every answer. Faults may be combined.
+  --no-answer[=K]     send no answer
+  --bad-fcs[=K]       send the answer with a wrong check sum
+  --fc09[=K]          send data answers with function code 0x09 instead of 0x08
+  --cut N[,K]         cut the last N bytes (1..255) off the answer
+  --delay MS[,K]      wait MS milliseconds (0..60000) before the answer
+  --pause MS[,K]      stop for MS milliseconds in the middle of the answer
+  --refuse-writes[=K] refuse table writes: nothing is written and the
+                      acknowledgement carries function code 0x02
+  --garbage N[,K]     send N stray bytes (1..255) before the answer
+  --other-source A[,K]
+                      answer from source address A (0..126)
+  --foreign-ident[=K] answer identification requests in the format of an
+                      instrument of another family (function code 0x0A, a
+                      header byte, three 32-character text fields)
+  --vanish-after K    close the pty and remove the link after K exchanges
+                      (the port disappears; the simulator then exits)
+
+Example:
+  orbena52-sim --com 1 --log sim.log > sim.ready &
+  until grep -q '^ready' sim.ready; do sleep 0.1; done
+)";
+}
+
+} // namespace sim

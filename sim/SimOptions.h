@@ -1,0 +1,32 @@
+#pragma once
+// Command line of orbena52-sim.
+#include "SimStation.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+struct FaultOption {
+    Fault fault;
+    int count = kAlways;
+    std::optional<int> param;
+};
+
+struct SimOptions {
+    int com = 1;
+    int address = 0;
+    std::string log_path;  // empty: stderr
+    bool pacing = true;
+    std::vector<FaultOption> faults;
+    bool help = false;
+};
+
+// Parses argv[1..]; false with `error` set for an unknown option or a value
+// out of range.
+bool parse_sim_options(const std::vector<std::string>& args, SimOptions& out, std::string& error);
+
+std::string sim_usage();
+
+} // namespace sim

@@ -1,0 +1,173 @@
+#include "SimPty.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace sim {
+
+std::string sim_config_dir()
+{
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    if (xdg != nullptr && xdg[0] == '/')
+        return xdg;
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || home[0] == '\0') {
+        const passwd* pw = getpwuid(getuid());
+        home = pw != nullptr ? pw->pw_dir : "/tmp";
+    }
+    return std::string(home) + "/.config";
+}
+
+namespace {
+
+bool make_dirs(const std::string& path, std::string& error)
+{
+    std::string partial;
+    std::size_t pos = 0;
+    while (pos != std::string::npos) {
+        pos = path.find('/', pos + 1);
+        partial = path.substr(0, pos);
+        if (partial.empty())
+            continue;
+        if (::mkdir(partial.c_str(), 0755) != 0 && errno != EEXIST) {
+            error = "cannot create " + partial + ": " + std::strerror(errno);
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+int baud_from_speed(unsigned speed)
+{
+    switch (static_cast<speed_t>(speed)) {
+    case B50: return 50;
+    case B75: return 75;
+    case B110: return 110;
+    case B134: return 134;
+    case B150: return 150;
+    case B200: return 200;
+    case B300: return 300;
+    case B600: return 600;
+    case B1200: return 1200;
+    case B1800: return 1800;
+    case B2400: return 2400;
+    case B4800: return 4800;
+    case B9600: return 9600;
+    case B19200: return 19200;
+    case B38400: return 38400;
+    case B57600: return 57600;
+    case B115200: return 115200;
+    case B230400: return 230400;
+#ifdef B460800
+    case B460800: return 460800;
+#endif
+#ifdef B921600
+    case B921600: return 921600;
+#endif
+    default: return 0;
+    }
+}
+
+SimPty::~SimPty()
+{
+    close();
+}
+
+bool SimPty::open(int com, const std::string& config_dir, std::string& error)
+{
+    close();
+    master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (master_ < 0) {
+        error = std::string("posix_openpt: ") + std::strerror(errno);
+        return false;
+    }
+    char name[128] = {};
+    if (::grantpt(master_) != 0 || ::unlockpt(master_) != 0 || ::ptsname_r(master_, name, sizeof name) != 0) {
+        error = std::string("pty set-up: ") + std::strerror(errno);
+        close();
+        return false;
+    }
+    slave_path_ = name;
+    slave_keep_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (slave_keep_ < 0) {
+        error = "cannot open " + slave_path_ + ": " + std::strerror(errno);
+        close();
+        return false;
+    }
+    termios tio{};
+    if (::tcgetattr(slave_keep_, &tio) == 0) {
+        ::cfmakeraw(&tio);
+        ::cfsetispeed(&tio, B9600);
+        ::cfsetospeed(&tio, B9600);
+        tio.c_cflag |= CLOCAL | CREAD;
+        ::tcsetattr(slave_keep_, TCSANOW, &tio);
+    }
+    const int flags = ::fcntl(master_, F_GETFL);
+    ::fcntl(master_, F_SETFL, flags | O_NONBLOCK);
+    ::fcntl(master_, F_SETFD, FD_CLOEXEC);
+
+    const std::string dir = (config_dir.empty() ? sim_config_dir() : config_dir) + "/OrbKX52";
+    if (!make_dirs(dir, error)) {
+        close();
+        return false;
+    }
+    const std::string link = dir + "/COM" + std::to_string(com);
+    struct stat st{};
+    if (::lstat(link.c_str(), &st) == 0) {
+        if (!S_ISLNK(st.st_mode)) {
+            error = link + " exists and is not a link; not replaced";
+            close();
+            return false;
+        }
+        ::unlink(link.c_str());
+    }
+    if (::symlink(slave_path_.c_str(), link.c_str()) != 0) {
+        error = "cannot make link " + link + ": " + std::strerror(errno);
+        close();
+        return false;
+    }
+    link_path_ = link;
+    return true;
+}
+
+void SimPty::close()
+{
+    if (!link_path_.empty()) {
+        // Remove the link only while it still points at this pty: a newer
+        // simulator may have taken the name over.
+        char target[256] = {};
+        const ssize_t n = ::readlink(link_path_.c_str(), target, sizeof target - 1);
+        if (n > 0 && slave_path_ == std::string(target, static_cast<std::size_t>(n)))
+            ::unlink(link_path_.c_str());
+        link_path_.clear();
+    }
+    if (slave_keep_ >= 0) {
+        ::close(slave_keep_);
+        slave_keep_ = -1;
+    }
+    if (master_ >= 0) {
+        ::close(master_);
+        master_ = -1;
+    }
+}
+
+int SimPty::line_speed() const
+{
+    termios tio{};
+    // On the master, tcgetattr reports the settings of the slave side, that
+    // is, what the program set for its port.
+    if (master_ < 0 || ::tcgetattr(master_, &tio) != 0)
+        return 9600;
+    const int baud = baud_from_speed(static_cast<unsigned>(::cfgetospeed(&tio)));
+    return baud > 0 ? baud : 9600;
+}
+
+} // namespace sim

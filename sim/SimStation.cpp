@@ -1,0 +1,287 @@
+#include "SimStation.h"
+
+#include <algorithm>
+
+namespace sim {
+
+namespace {
+
+constexpr std::uint8_t kRequestBit = 0x40;
+constexpr std::uint8_t kFunctionMask = 0x0F;
+// Function codes of requests (low nibble; the frame count bits are ignored).
+constexpr std::uint8_t kSdaLow = 0x03;
+constexpr std::uint8_t kSdaHigh = 0x05;
+constexpr std::uint8_t kStatus = 0x09;
+constexpr std::uint8_t kSrdLow = 0x0C;
+constexpr std::uint8_t kSrdHigh = 0x0D;
+
+constexpr std::uint8_t kServiceIdentType = 0x00;
+constexpr std::uint8_t kServiceRead = 0x01;
+constexpr std::uint8_t kServiceWrite = 0x02;
+constexpr std::uint8_t kServiceIdentVersion = 0x04;
+
+// Stray bytes sent before an answer; none of them can start a frame.
+constexpr std::uint8_t kGarbage[] = {0xFF, 0x00, 0xE5, 0x7E, 0x55, 0xAA, 0x01, 0xFE};
+
+const char* write_result_text(WriteResult r)
+{
+    switch (r) {
+    case WriteResult::Accepted: return "accepted";
+    case WriteResult::ReadOnly: return "refused: read-only table";
+    case WriteResult::UnknownTable: return "refused: no such table";
+    case WriteResult::WrongLength: return "refused: wrong data length";
+    case WriteResult::BadValue: return "refused: value not allowed";
+    }
+    return "?";
+}
+
+} // namespace
+
+const char* fault_name(Fault f)
+{
+    switch (f) {
+    case Fault::NoAnswer: return "no-answer";
+    case Fault::BadFcs: return "bad-fcs";
+    case Fault::WrongFc: return "fc09";
+    case Fault::Cut: return "cut";
+    case Fault::Delay: return "delay";
+    case Fault::Pause: return "pause";
+    case Fault::RefuseWrites: return "refuse-writes";
+    case Fault::Garbage: return "garbage";
+    case Fault::OtherSource: return "other-source";
+    case Fault::ForeignIdent: return "foreign-ident";
+    case Fault::Vanish: return "vanish-after";
+    }
+    return "?";
+}
+
+int default_fault_param(Fault f)
+{
+    switch (f) {
+    case Fault::Cut: return 1;
+    case Fault::Delay: return 600;
+    case Fault::Pause: return 150;
+    case Fault::RefuseWrites: return 0x02;
+    case Fault::Garbage: return 3;
+    case Fault::OtherSource: return -1;  // own address + 1
+    default: return 0;
+    }
+}
+
+void SimFaults::set(Fault f, int count, std::optional<int> param)
+{
+    Slot& s = slots_[static_cast<std::size_t>(f)];
+    // The port can vanish only once; "always" means after the next exchange.
+    if (f == Fault::Vanish && count == kAlways)
+        count = 1;
+    s.remaining = count < 0 ? kAlways : count;
+    s.param = param.value_or(default_fault_param(f));
+}
+
+void SimFaults::clear_all()
+{
+    slots_ = {};
+}
+
+bool SimFaults::active(Fault f) const
+{
+    return slots_[static_cast<std::size_t>(f)].remaining != 0;
+}
+
+std::optional<int> SimFaults::take(Fault f)
+{
+    Slot& s = slots_[static_cast<std::size_t>(f)];
+    if (s.remaining == 0)
+        return std::nullopt;
+    if (s.remaining > 0)
+        --s.remaining;
+    return s.param;
+}
+
+SimStation::SimStation(std::uint8_t address, double start_time) : instrument_(address, start_time) {}
+
+std::size_t SimStation::reads_of(int table) const
+{
+    return (table >= 0 && table < 5) ? reads_[static_cast<std::size_t>(table)] : 0;
+}
+
+std::size_t SimStation::writes_of(int table) const
+{
+    return (table >= 0 && table < 5) ? writes_[static_cast<std::size_t>(table)] : 0;
+}
+
+void SimStation::reset_counts()
+{
+    counts_ = {};
+    reads_ = {};
+    writes_ = {};
+    requests_ = 0;
+    ignored_ = 0;
+}
+
+void SimStation::set_foreign_fields(std::string a, std::string b, std::string c)
+{
+    foreign_ = {std::move(a), std::move(b), std::move(c)};
+}
+
+Bytes SimStation::foreign_answer(std::uint8_t da, std::uint8_t sa) const
+{
+    // The other family answers with its own function code, a header byte and
+    // three 32-character fields.
+    Bytes data;
+    data.push_back(0x00);
+    for (const std::string& field : foreign_) {
+        std::string f = field.substr(0, 32);
+        f.resize(32, ' ');
+        data.insert(data.end(), f.begin(), f.end());
+    }
+    return make_long_frame(da, sa, kForeignFc, data);
+}
+
+Plan SimStation::handle(const Frame& frame, double now)
+{
+    Plan p;
+    instrument_.advance_to(now);
+    const std::uint8_t me = instrument_.address();
+    if (frame.da != me) {
+        p.note = frame.da == kBroadcast ? "broadcast: not answered"
+                                        : "for station " + std::to_string(frame.da) + ": not answered";
+        return p;
+    }
+    p.for_us = true;
+    ++requests_;
+
+    const bool is_request = (frame.fc & kRequestBit) != 0;
+    const std::uint8_t function = frame.fc & kFunctionMask;
+    const std::uint8_t master = frame.sa;
+    bool data_answer = false;
+
+    if (!frame.is_long) {
+        if (is_request && function == kStatus) {
+            p.kind = RequestKind::Probe;
+            p.answer = make_short_frame(master, me, kAckOk);
+            p.note = "status probe";
+        }
+    } else if (is_request && (function == kSrdLow || function == kSrdHigh) && !frame.data.empty()) {
+        const std::uint8_t service = frame.data[0];
+        if (service == kServiceRead && frame.data.size() == 2 && frame.data[1] <= 3) {
+            p.kind = RequestKind::ReadTable;
+            p.table = frame.data[1];
+            p.answer = make_long_frame(master, me, kDataFc, instrument_.read_table(frame.data[1]));
+            p.note = "read table " + std::to_string(p.table);
+            data_answer = true;
+        } else if ((service == kServiceIdentType || service == kServiceIdentVersion) && frame.data.size() == 1) {
+            const bool type = service == kServiceIdentType;
+            p.kind = type ? RequestKind::IdentType : RequestKind::IdentVersion;
+            const std::string& text = type ? instrument_.type_text() : instrument_.version_text();
+            const auto* t = reinterpret_cast<const std::uint8_t*>(text.data());
+            p.answer = make_long_frame(master, me, kDataFc, std::span(t, text.size()));
+            p.note = type ? "identification: type" : "identification: version";
+            data_answer = true;
+        }
+    } else if (is_request && (function == kSdaLow || function == kSdaHigh) && frame.data.size() >= 2 &&
+               frame.data[0] == kServiceWrite) {
+        p.kind = RequestKind::WriteTable;
+        p.table = frame.data[1];
+        if (const auto fc = faults_.take(Fault::RefuseWrites)) {
+            p.answer = make_short_frame(master, me, static_cast<std::uint8_t>(*fc));
+            p.note = "write table " + std::to_string(p.table) + " refused (injected)";
+        } else {
+            const WriteResult r = instrument_.write_table(frame.data[1], std::span(frame.data).subspan(2));
+            p.answer = make_short_frame(master, me, r == WriteResult::Accepted ? kAckOk : kAckUserError);
+            p.note = "write table " + std::to_string(p.table) + " " + write_result_text(r);
+            if (r == WriteResult::Accepted && p.table == 3)
+                p.note += ", address now " + std::to_string(instrument_.address());
+        }
+    }
+
+    ++counts_[static_cast<std::size_t>(p.kind)];
+    if (p.kind == RequestKind::ReadTable)
+        ++reads_[static_cast<std::size_t>(p.table)];
+    if (p.kind == RequestKind::WriteTable && p.table >= 0 && p.table < 5)
+        ++writes_[static_cast<std::size_t>(p.table)];
+    if (p.kind == RequestKind::Other) {
+        ++ignored_;
+        p.note = "unknown request: not answered";
+        return p;
+    }
+
+    std::string injected;
+    auto mark = [&injected](Fault f) {
+        injected += injected.empty() ? " [" : ", ";
+        injected += fault_name(f);
+    };
+    if (faults_.take(Fault::NoAnswer)) {
+        p.answer.clear();
+        mark(Fault::NoAnswer);
+    } else {
+        const bool ident = p.kind == RequestKind::IdentType || p.kind == RequestKind::IdentVersion;
+        if (ident && faults_.take(Fault::ForeignIdent)) {
+            p.answer = foreign_answer(master, me);
+            data_answer = false;
+            mark(Fault::ForeignIdent);
+        }
+        if (const auto other = faults_.take(Fault::OtherSource)) {
+            const int a = *other >= 0 ? *other : (me + 1) % 127;
+            p.answer[p.answer[0] == kStartLong ? 5 : 2] = static_cast<std::uint8_t>(a);
+            refresh_sum(p.answer);
+            mark(Fault::OtherSource);
+        }
+        if (data_answer && faults_.take(Fault::WrongFc)) {
+            p.answer[6] = kWrongDataFc;
+            refresh_sum(p.answer);
+            mark(Fault::WrongFc);
+        }
+        if (faults_.take(Fault::BadFcs)) {
+            p.answer[p.answer.size() - 2] ^= 0x5A;
+            mark(Fault::BadFcs);
+        }
+        if (const auto n = faults_.take(Fault::Cut)) {
+            const auto cut = static_cast<std::size_t>(std::clamp(*n, 0, static_cast<int>(p.answer.size())));
+            p.answer.resize(p.answer.size() - cut);
+            mark(Fault::Cut);
+        }
+        if (const auto n = faults_.take(Fault::Garbage)) {
+            Bytes g;
+            for (int i = 0; i < std::max(*n, 0); ++i)
+                g.push_back(kGarbage[static_cast<std::size_t>(i) % sizeof kGarbage]);
+            p.answer.insert(p.answer.begin(), g.begin(), g.end());
+            mark(Fault::Garbage);
+        }
+        if (const auto ms = faults_.take(Fault::Delay)) {
+            p.delay_ms = std::max(*ms, 0);
+            mark(Fault::Delay);
+        }
+        if (const auto ms = faults_.take(Fault::Pause)) {
+            p.pause_at = p.answer.size() / 2;
+            p.pause_ms = std::max(*ms, 0);
+            mark(Fault::Pause);
+        }
+    }
+    if (faults_.active(Fault::Vanish)) {
+        faults_.take(Fault::Vanish);
+        if (!faults_.active(Fault::Vanish)) {
+            p.vanish = true;
+            mark(Fault::Vanish);
+        }
+    }
+    if (!injected.empty())
+        p.note += injected + "]";
+    return p;
+}
+
+std::string to_hex(std::span<const std::uint8_t> bytes)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    std::string s;
+    s.reserve(bytes.size() * 3);
+    for (const std::uint8_t b : bytes) {
+        if (!s.empty())
+            s += ' ';
+        s += digits[b >> 4];
+        s += digits[b & 0x0F];
+    }
+    return s;
+}
+
+} // namespace sim

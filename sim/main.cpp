@@ -1,0 +1,76 @@
+// orbena52-sim: a simulated ORBENA 52 instrument on a pseudo-terminal, so the
+// program can be run and tested without the hardware.
+#include "Orbena52Sim.h"
+#include "SimOptions.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+
+namespace {
+
+sim::Orbena52Sim* g_sim = nullptr;
+
+extern "C" void on_stop_signal(int)
+{
+    if (g_sim != nullptr)
+        g_sim->request_stop();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    sim::SimOptions opts;
+    std::string error;
+    if (!sim::parse_sim_options(args, opts, error)) {
+        std::cerr << "orbena52-sim: " << error << "\n";
+        return 2;
+    }
+    if (opts.help) {
+        std::cout << sim::sim_usage();
+        return 0;
+    }
+
+    std::FILE* log = stderr;
+    if (!opts.log_path.empty()) {
+        log = std::fopen(opts.log_path.c_str(), "a");
+        if (log == nullptr) {
+            std::cerr << "orbena52-sim: cannot open log " << opts.log_path << ": " << std::strerror(errno) << "\n";
+            return 1;
+        }
+    }
+
+    sim::SimConfig config;
+    config.com = opts.com;
+    config.address = static_cast<std::uint8_t>(opts.address);
+    config.pacing = opts.pacing;
+    config.log = log;
+    sim::Orbena52Sim simulator(config);
+    for (const sim::FaultOption& f : opts.faults)
+        simulator.inject(f.fault, f.count, f.param);
+
+    struct sigaction sa{};
+    sa.sa_handler = on_stop_signal;
+    sigemptyset(&sa.sa_mask);
+    g_sim = &simulator;
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGHUP, &sa, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    if (!simulator.open(error)) {
+        std::cerr << "orbena52-sim: " << error << "\n";
+        g_sim = nullptr;
+        return 1;
+    }
+    std::cout << "ready " << simulator.link_path() << " -> " << simulator.slave_path() << std::endl;
+
+    simulator.run();
+
+    g_sim = nullptr;
+    // The destructor closes the pty and removes the link.
+    return 0;
+}
