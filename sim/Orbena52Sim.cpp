@@ -191,7 +191,7 @@ void Orbena52Sim::process(std::span<const std::uint8_t> bytes)
             // Let the last answer reach the other end before the line goes.
             sleep_until(Clock::now() + std::chrono::milliseconds(30));
             record(SimRecord::Dir::Note, {}, "port closed (injected)");
-            pty_.close();
+            pty_.vanish();
             vanished_.store(true);
             return;
         }

@@ -188,8 +188,9 @@ applies to every answer. Faults may be combined.
   --foreign-ident[=K] answer identification requests in the format of an
                       instrument of another family (function code 0x0A, a
                       header byte, three 32-character text fields)
-  --vanish-after K    close the pty and remove the link after K exchanges
-                      (the port disappears; the simulator then exits)
+  --vanish-after K    close the pty after K exchanges, as if the adapter were
+                      pulled: the link stays but leads nowhere, so opening
+                      the port fails; the simulator then exits
 
 Example:
   orbena52-sim --com 1 --log sim.log > sim.ready &

@@ -159,6 +159,19 @@ void SimPty::close()
     }
 }
 
+void SimPty::vanish()
+{
+    if (!link_path_.empty()) {
+        // Never the old pty path itself: its number may soon belong to
+        // another terminal.
+        const std::string nowhere = slave_path_ + ".closed";
+        ::unlink(link_path_.c_str());
+        [[maybe_unused]] const int rc = ::symlink(nowhere.c_str(), link_path_.c_str());
+        link_path_.clear();
+    }
+    close();
+}
+
 int SimPty::line_speed() const
 {
     termios tio{};

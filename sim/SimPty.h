@@ -26,6 +26,10 @@ public:
     bool open(int com, const std::string& config_dir, std::string& error);
     // Closes both ends and removes the link (if it is still ours).
     void close();
+    // Closes both ends like an adapter pulled from the computer: the link
+    // stays, pointing nowhere, so "COM n" still names this port and its
+    // opening fails (instead of reaching some other device of that name).
+    void vanish();
     bool is_open() const { return master_ >= 0; }
 
     int master_fd() const { return master_; }

@@ -231,7 +231,7 @@ TEST_F(SimPtyTest, FaultsInjectedWhileRunningShapeTheTiming)
     EXPECT_LT(Clock::now() - t0, 100ms);
 }
 
-TEST_F(SimPtyTest, VanishingPortHangsUpAndTakesTheLinkAlong)
+TEST_F(SimPtyTest, VanishingPortHangsUpAndLeavesADeadLink)
 {
     Line line(link());
     sim_->inject(sim::Fault::Vanish, 2);
@@ -243,8 +243,11 @@ TEST_F(SimPtyTest, VanishingPortHangsUpAndTakesTheLinkAlong)
     for (int i = 0; i < 100 && !sim_->vanished(); ++i)
         std::this_thread::sleep_for(10ms);
     EXPECT_TRUE(sim_->vanished());
+    // The name stays but leads nowhere, so the port cannot be opened again.
     struct stat st{};
-    EXPECT_NE(::lstat(link().c_str(), &st), 0);
+    ASSERT_EQ(::lstat(link().c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_LT(::open(link().c_str(), O_RDWR | O_NOCTTY), 0);
     // The open port now fails instead of waiting for answers.
     std::uint8_t b = 0;
     EXPECT_LE(::read(line.fd(), &b, 1), 0);
