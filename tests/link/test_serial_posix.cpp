@@ -444,7 +444,9 @@ TEST_F(SerialPtyTest, SamePtyOpensManyTimesInARowAsNonRootUser) {
     // exclusive flag (which root ignores) is really in force.
     constexpr uid_t kNobody = 65534;
     ASSERT_EQ(chmod(config_dir_.c_str(), 0755), 0);
-    ASSERT_EQ(chown(slave_path_.c_str(), kNobody, static_cast<gid_t>(-1)), 0);
+    if (chown(slave_path_.c_str(), kNobody, static_cast<gid_t>(-1)) != 0) {
+        GTEST_SKIP() << "this root cannot hand the pty to nobody";
+    }
     ASSERT_EQ(chmod(slave_path_.c_str(), 0600), 0);
     const pid_t child = fork();
     ASSERT_GE(child, 0);
@@ -467,7 +469,10 @@ TEST_F(SerialPtyTest, SamePtyOpensManyTimesInARowAsNonRootUser) {
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "200: could not become nobody, 201/202: exclusive hold, else the failed opening";
+    if (WEXITSTATUS(status) == 200) {
+        GTEST_SKIP() << "this root cannot become nobody";
+    }
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "201/202: exclusive hold, else the number of the failed opening";
 }
 
 TEST_F(SerialPtyTest, DeviceGoneMidReadEndsTheReadAndLaterCallsFailWithoutSpinning) {
