@@ -25,7 +25,6 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
-#include <cstring>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -238,7 +237,8 @@ public:
         if (fd_ < 0 || !have_state_) {
             return false;
         }
-        // Speed 0 would mean "hang up"; no line runs that fast or that slow.
+        // Speed 0 tells a terminal to hang up, and anything beyond INT_MAX
+        // is a negative speed wrapped round; neither is a line speed.
         if (speed_ == 0 || speed_ > static_cast<std::uint32_t>(INT_MAX)) {
             return false;
         }
