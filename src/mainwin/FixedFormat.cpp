@@ -135,11 +135,17 @@ std::string FormatFixed(float value, int significant_digits, int decimals,
     if (std::isinf(value))
         return negative ? "-INF" : "INF";
 
-    const Decimal exact = ExactDecimal(std::fabs(static_cast<double>(value)));
-    // Decimals kept: the fewer of `decimals` and what the significant digits
-    // leave after the leading digit's position.
-    const int kept_decimals = std::min(decimals, significant_digits - exact.point);
-    const Decimal rounded = RoundToDigits(exact, exact.point + kept_decimals);
+    const double magnitude = std::fabs(static_cast<double>(value));
+    Decimal rounded;
+    // A value below a tenth of the last decimal's unit rounds to zero; it
+    // needs no expansion of its up to 150 digits.
+    if (magnitude >= std::pow(10.0, -(decimals + 1))) {
+        const Decimal exact = ExactDecimal(magnitude);
+        // Decimals kept: the fewer of `decimals` and what the significant
+        // digits leave after the leading digit's position.
+        const int kept_decimals = std::min(decimals, significant_digits - exact.point);
+        rounded = RoundToDigits(exact, exact.point + kept_decimals);
+    }
 
     std::string text;
     if (negative && !rounded.digits.empty())

@@ -172,12 +172,12 @@ std::vector<float> SampleFloats()
     std::vector<float> values;
     std::mt19937_64 random(20261208);
     // Any bit pattern.
-    for (int i = 0; i < 400000; ++i)
+    for (int i = 0; i < 150000; ++i)
         values.push_back(std::bit_cast<float>(static_cast<std::uint32_t>(random())));
     // Magnitudes where the fixed form and its rounding matter, spread evenly
     // over the decades from 1e-8 to 1e12.
     std::uniform_real_distribution<double> decade(-8.0, 12.0);
-    for (int i = 0; i < 400000; ++i) {
+    for (int i = 0; i < 150000; ++i) {
         const auto v = static_cast<float>(std::pow(10.0, decade(random)));
         values.push_back(i % 2 == 0 ? v : -v);
     }
@@ -185,7 +185,7 @@ std::vector<float> SampleFloats()
     // them and their neighbours on both sides.
     for (int d = 0; d <= 6; ++d) {
         std::uniform_int_distribution<std::uint32_t> odd(0, (1u << 23) - 1);
-        for (int i = 0; i < 10000; ++i) {
+        for (int i = 0; i < 4000; ++i) {
             const float half = std::ldexp(static_cast<float>(2 * odd(random) + 1), -(d + 1));
             values.push_back(half);
             values.push_back(std::nextafter(half, 0.0f));
@@ -195,7 +195,7 @@ std::vector<float> SampleFloats()
     // Decimal near-halves (x.xxx5) that are not exact in binary, and the
     // neighbourhood of every power of ten.
     for (int d = 0; d <= 6; ++d)
-        for (int i = 0; i < 5000; ++i) {
+        for (int i = 0; i < 2000; ++i) {
             const double unit = std::pow(10.0, -d);
             const auto v = static_cast<float>((static_cast<double>(random() % 100000000) + 0.5) * unit);
             values.push_back(v);
