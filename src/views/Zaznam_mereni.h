@@ -1,0 +1,67 @@
+#pragma once
+// "Naměřené hodnoty": the table of sampled readings (measured value, sum,
+// date, time), and the recording step that fills it every `sampling_period`
+// measurement cycles and appends the same record to the recording file.
+#include <QDialog>
+#include <QString>
+
+#include <cstdint>
+
+class QAction;
+class QDate;
+class QMenu;
+class QMenuBar;
+class QShowEvent;
+class QTableWidget;
+class QTime;
+
+// The record's date: the locale's short date format.
+QString RecordDateText(const QDate& date);
+// The record's time: the locale's long time format without its time-zone part.
+QString RecordTimeText(const QTime& time);
+// A time format with the time-zone tokens (t, tt, ttt, tttt outside quotes)
+// and the blanks that separated them removed.
+QString TimeFormatWithoutZone(const QString& format);
+
+class TGridMeas : public QDialog {
+    Q_OBJECT
+public:
+    // Row 0 is the header row; rows 1..399 hold samples.
+    static constexpr int kRowCount = 400;
+    static constexpr int kColumnCount = 4;
+
+    explicit TGridMeas(QWidget* parent = nullptr);
+    ~TGridMeas() override;
+
+    // The text of a cell by column and row, row 0 being the header.
+    QString Cell(int column, int row) const;
+
+    // Fills the newest row with the main window's value and sum texts, the
+    // date and the time; gives its index (1..399). When every row is taken,
+    // the samples move up one row, the oldest is dropped and row 399 is used.
+    int AddTableRow();
+    // The next RecordTick makes a record (after a recording file is chosen).
+    void ArmRecording();
+    // One recording step per measurement cycle.
+    void RecordTick();
+    // Appends the record in `row` to the recording file as one line.
+    void AppendRecord(int row);
+
+    QMenuBar* MainMenu1 = nullptr;
+    QMenu* Soubor1 = nullptr;
+    QAction* Konec1 = nullptr;
+    QTableWidget* Grid = nullptr;
+
+    std::int32_t next_row = 1;
+    std::int32_t record_counter = 0;
+
+public Q_SLOTS:
+    void Konec1Click();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void SetCell(int column, int row, const QString& text);
+    bool sized_ = false;
+};
