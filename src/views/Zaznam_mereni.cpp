@@ -99,8 +99,6 @@ TGridMeas::TGridMeas(QWidget* parent) : QDialog(parent)
     Grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     Grid->setSelectionBehavior(QAbstractItemView::SelectItems);
     Grid->setSelectionMode(QAbstractItemView::ContiguousSelection);
-    Grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     for (int row = 0; row < kRowCount - 1; ++row)
         for (int column = 0; column < kColumnCount; ++column) {
             auto* item = new QTableWidgetItem;
