@@ -16,6 +16,8 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <csignal>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -225,6 +227,17 @@ TEST_F(LinkSimTest, ReadsEveryTableFromTheInstrument)
     EXPECT_GT(sum_value, before);
 }
 
+TEST_F(LinkSimTest, PortOpenedAndClosedForEachReading)
+{
+    // As the measurement cycle does it, once a second (here without the wait).
+    for (int i = 0; i < 10; ++i) {
+        port_->ClosePort();
+        ASSERT_EQ(port_->OpenPort(kCom), 0) << i;
+        ASSERT_EQ(read_table(0), 1) << i;
+    }
+    EXPECT_EQ(sim_->reads_of(0), 10u);
+}
+
 TEST_F(LinkSimTest, TableReadAt9600TakesTheWireTimeAndLittleMore)
 {
     reopen_at(9600);
@@ -241,7 +254,11 @@ TEST_F(LinkSimTest, WrittenTablesReachTheInstrumentAndReadBack)
 {
     SCALE = 250.0f;
     SP_ALA = 42.5f;
-    HYSTER = 1.25f;
+    // 0x3FFFFFFF: bytes the line must carry unchanged both ways (0xFF is
+    // the escape byte of the port's error marking).
+    const std::uint32_t ff_bits = 0x3FFFFFFFu;
+    std::memcpy(&HYSTER, &ff_bits, sizeof HYSTER);
+    const float hyster = HYSTER;
     ASSERT_EQ(write_table(1), 1);
     SP_SUM = 100.0f;
     DP = 1;
@@ -264,7 +281,7 @@ TEST_F(LinkSimTest, WrittenTablesReachTheInstrumentAndReadBack)
     ASSERT_EQ(read_table(2), 1);
     EXPECT_FLOAT_EQ(SCALE, 250.0f);
     EXPECT_FLOAT_EQ(SP_ALA, 42.5f);
-    EXPECT_FLOAT_EQ(HYSTER, 1.25f);
+    EXPECT_EQ(std::memcmp(&HYSTER, &hyster, sizeof hyster), 0);
     EXPECT_FLOAT_EQ(SP_SUM, 100.0f);
     EXPECT_EQ(DP, 1);
     EXPECT_EQ(CONFIG, 0x05);
@@ -582,4 +599,80 @@ TEST_F(LinkSimTest, VanishedPortFailsEveryCallAndCannotBeOpenedAgain)
     port_->ClosePort();
     EXPECT_EQ(port_->OpenPort(kCom), 1);
     EXPECT_EQ(port_->port_name, "COM3");
+}
+
+// The simulator as the README starts it: a program of its own, reporting
+// "ready" once its COM link exists; the link then talks to it.
+TEST(LinkSimProgram, LinkTalksToTheSimulatorProgram)
+{
+    char tmpl[] = "/tmp/kx52-linksimexe-XXXXXX";
+    ASSERT_NE(::mkdtemp(tmpl), nullptr);
+    const std::string dir = tmpl;
+    // Everything the child needs is made before fork(): between fork and exec
+    // it only calls what is safe in a copy of a threaded process.
+    std::vector<std::string> env_text{"XDG_CONFIG_HOME=" + dir};
+    for (char** e = environ; *e != nullptr; ++e) {
+        if (std::strncmp(*e, "XDG_CONFIG_HOME=", 16) != 0)
+            env_text.emplace_back(*e);
+    }
+    std::vector<char*> envp;
+    for (std::string& e : env_text)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::string exe = KX52_SIM_EXE;
+    std::string log = dir + "/sim.log";
+    std::string a1 = "--com", a2 = "7", a3 = "--address", a4 = "12", a5 = "--log";
+    char* argv[] = {exe.data(), a1.data(), a2.data(), a3.data(), a4.data(), a5.data(), log.data(), nullptr};
+    int out[2];
+    ASSERT_EQ(::pipe(out), 0);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ::dup2(out[1], 1);
+        ::close(out[0]);
+        ::close(out[1]);
+        ::execve(exe.c_str(), argv, envp.data());
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    std::string line;
+    char c = 0;
+    while (line.find('\n') == std::string::npos && ::read(out[0], &c, 1) == 1)
+        line += c;
+    EXPECT_EQ(line.rfind("ready " + dir + "/OrbKX52/COM7", 0), 0u) << line;
+
+    const char* old = std::getenv("XDG_CONFIG_HOME");
+    const std::string old_xdg = old != nullptr ? old : "";
+    ::setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
+    {
+        ComPort port;
+        port.baud_rate = 19200;
+        ASSERT_EQ(port.OpenPort(7), 0);
+        link_set_port(&port);
+        link_set_sleep_hook(nullptr);
+        set_dest_address(12);
+        set_source_address(0);
+        reset_table_variables();
+        EXPECT_EQ(read_table(3), 1);
+        EXPECT_EQ(dev_address, 12);
+        EXPECT_EQ(read_table(0), 1);
+        EXPECT_GT(meas_value, 0.0f);  // the free-running input, 24..96 % of scale
+        EXPECT_LT(meas_value, 100.0f);
+        EXPECT_EQ(read_device_type(), 1);
+        EXPECT_EQ(std::string(device_type_area()), "ORBENA 52");
+        link_set_port(nullptr);
+        port.ClosePort();
+    }
+    if (old != nullptr)
+        ::setenv("XDG_CONFIG_HOME", old_xdg.c_str(), 1);
+    else
+        ::unsetenv("XDG_CONFIG_HOME");
+
+    ::kill(pid, SIGTERM);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ::close(out[0]);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    const std::string cmd = "rm -rf '" + dir + "'";
+    [[maybe_unused]] const int rc = std::system(cmd.c_str());
 }

@@ -262,6 +262,24 @@ struct Child {
 
 Child spawn_sim(const std::vector<std::string>& args, const std::string& config_home)
 {
+    // Arguments and environment are made before fork(): the child of a
+    // threaded process only calls exec and the like.
+    std::string exe = KX52_SIM_EXE;
+    std::vector<std::string> copy = args;
+    std::vector<char*> argv{exe.data()};
+    for (std::string& a : copy)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> env_text{"XDG_CONFIG_HOME=" + config_home};
+    for (char** e = environ; *e != nullptr; ++e) {
+        if (std::strncmp(*e, "XDG_CONFIG_HOME=", 16) != 0)
+            env_text.emplace_back(*e);
+    }
+    std::vector<char*> envp;
+    for (std::string& e : env_text)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+
     int pipefd[2];
     if (::pipe(pipefd) != 0)
         return {};
@@ -270,15 +288,7 @@ Child spawn_sim(const std::vector<std::string>& args, const std::string& config_
         ::dup2(pipefd[1], 1);
         ::close(pipefd[0]);
         ::close(pipefd[1]);
-        ::setenv("XDG_CONFIG_HOME", config_home.c_str(), 1);
-        std::vector<char*> argv;
-        std::string exe = KX52_SIM_EXE;
-        argv.push_back(exe.data());
-        std::vector<std::string> copy = args;
-        for (std::string& a : copy)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        ::execv(exe.c_str(), argv.data());
+        ::execve(exe.c_str(), argv.data(), envp.data());
         ::_exit(127);
     }
     ::close(pipefd[1]);
