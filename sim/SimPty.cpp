@@ -1,5 +1,7 @@
 #include "SimPty.h"
 
+#include "SimLineSpeed.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -174,10 +176,14 @@ void SimPty::vanish()
 
 int SimPty::line_speed() const
 {
+    if (master_ < 0)
+        return 9600;
+    if (const int exact = exact_line_speed(master_); exact > 0)
+        return exact;
     termios tio{};
     // On the master, tcgetattr reports the settings of the slave side, that
     // is, what the program set for its port.
-    if (master_ < 0 || ::tcgetattr(master_, &tio) != 0)
+    if (::tcgetattr(master_, &tio) != 0)
         return 9600;
     const int baud = baud_from_speed(static_cast<unsigned>(::cfgetospeed(&tio)));
     return baud > 0 ? baud : 9600;

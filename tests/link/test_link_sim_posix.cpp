@@ -250,6 +250,19 @@ TEST_F(LinkSimTest, TableReadAt9600TakesTheWireTimeAndLittleMore)
     EXPECT_EQ(sim_->last_line_speed(), 9600);
 }
 
+TEST_F(LinkSimTest, SpeedWithoutAStandardCodeIsPacedExactly)
+{
+    // 14400 bit/s has no Bxxx code; the program sets it as a number.
+    reopen_at(14400);
+    const double wire_ms = 28.0 * 11.0 * 1000.0 / 14400.0;
+    const auto t0 = Clock::now();
+    ASSERT_EQ(read_table(0), 1);
+    const double took = ms_since(t0);
+    EXPECT_EQ(sim_->last_line_speed(), 14400);
+    EXPECT_GE(took, wire_ms - 1.0);
+    EXPECT_LT(took, wire_ms + 100.0);
+}
+
 TEST_F(LinkSimTest, WrittenTablesReachTheInstrumentAndReadBack)
 {
     SCALE = 250.0f;
