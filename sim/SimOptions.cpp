@@ -163,6 +163,13 @@ $XDG_CONFIG_HOME or ~/.config. Once the link exists, one line
 The simulator runs until it is interrupted (SIGINT, SIGTERM) and then removes
 the link.
 
+The instrument: its input swings slowly (a 4-minute sine, 4.8..19.2 mA); the
+measured value is that input over the range chosen in CONFIG (0..20 or
+4..20 mA, linear or square-rooted) times SCALE (100 at start, so percent),
+and the sum adds it up per minute or per hour. Written parameters read back
+as written; the sum-reset command and the address change work as on the
+real instrument. Nothing is kept between runs.
+
 Line and station:
   --com N             make the link COMN (1..99, default 1)
   --address A         answer at bus address A (0..126, default 0)
