@@ -505,6 +505,37 @@ TEST_F(LinkSimTest, ShortAcknowledgementSendsTheWriteAgain)
     EXPECT_EQ(sim_->writes_of(4), 2u);
 }
 
+TEST_F(LinkSimTest, AcknowledgementFaults)
+{
+    // A corrupted acknowledgement counts as a refusal: read once more, then
+    // the unawaited repetition and the purge.
+    sim_->inject(Fault::BadFcs, 1);
+    EXPECT_EQ(zero_sum(), 0);
+    EXPECT_EQ(spy_->ops(), (std::vector<Op>{Op::Write, Op::Read, Op::Read, Op::Write, Op::PurgeTx, Op::PurgeRx}));
+    settle();
+
+    // From another station it is still taken.
+    spy_->events.clear();
+    sim_->inject(Fault::OtherSource, 1, 30);
+    EXPECT_EQ(zero_sum(), 1);
+    EXPECT_EQ(spy_->ops(), (std::vector<Op>{Op::Write, Op::Read}));
+
+    // An acknowledgement later than the 512 ms time-out: the request goes
+    // again, and the late acknowledgement of the first is taken by the
+    // second attempt.
+    spy_->events.clear();
+    sim_->reset_counts();
+    sim_->inject(Fault::Delay, 1, 600);
+    const auto t0 = Clock::now();
+    EXPECT_EQ(zero_sum(), 1);
+    const double took = ms_since(t0);
+    EXPECT_GE(took, 595.0);
+    EXPECT_LT(took, 1100.0);
+    EXPECT_EQ(spy_->ops(), (std::vector<Op>{Op::Write, Op::Read, Op::Write, Op::Read}));
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(sim_->writes_of(4), 2u);
+}
+
 TEST_F(LinkSimTest, GarbageBeforeTheAcknowledgementFailsTheWrite)
 {
     // Stray bytes shift the acknowledgement: the first 6 bytes are no
