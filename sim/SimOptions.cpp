@@ -18,7 +18,7 @@ bool parse_int(const std::string& text, int lo, int hi, int& out)
     return true;
 }
 
-struct FaultSpec {
+struct FaultOptionDef {
     const char* name;
     Fault fault;
     bool takes_value;  // VALUE[,K]; otherwise only [=K]
@@ -26,7 +26,7 @@ struct FaultSpec {
     int hi;
 };
 
-constexpr FaultSpec kFaultSpecs[] = {
+constexpr FaultOptionDef kFaultOptionDefs[] = {
     {"--no-answer", Fault::NoAnswer, false, 0, 0},
     {"--bad-fcs", Fault::BadFcs, false, 0, 0},
     {"--fc09", Fault::WrongFc, false, 0, 0},
@@ -107,25 +107,25 @@ bool parse_sim_options(const std::vector<std::string>& args, SimOptions& out, st
             }
             out.faults.push_back(f);
         } else {
-            const FaultSpec* spec = nullptr;
-            for (const FaultSpec& s : kFaultSpecs) {
+            const FaultOptionDef* def = nullptr;
+            for (const FaultOptionDef& s : kFaultOptionDefs) {
                 if (arg == s.name)
-                    spec = &s;
+                    def = &s;
             }
-            if (spec == nullptr) {
+            if (def == nullptr) {
                 error = "unknown option '" + args[i] + "' (see --help)";
                 return false;
             }
-            FaultOption f{spec->fault, kAlways, std::nullopt};
+            FaultOption f{def->fault, kAlways, std::nullopt};
             std::string count_text;
-            if (spec->takes_value) {
+            if (def->takes_value) {
                 if (!value(v))
                     return false;
                 const auto comma = v.find(',');
                 const std::string first = v.substr(0, comma);
                 int p = 0;
-                if (!parse_int(first, spec->lo, spec->hi, p)) {
-                    error = arg + ": a value " + std::to_string(spec->lo) + ".." + std::to_string(spec->hi) +
+                if (!parse_int(first, def->lo, def->hi, p)) {
+                    error = arg + ": a value " + std::to_string(def->lo) + ".." + std::to_string(def->hi) +
                             " expected, not '" + first + "'";
                     return false;
                 }
