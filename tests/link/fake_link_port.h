@@ -124,8 +124,12 @@ public:
 inline Bytes data_answer(std::uint8_t da, std::uint8_t sa, const Bytes& data)
 {
     const auto le = static_cast<std::uint8_t>(data.size() + 3);
-    Bytes f = {0x68, le, le, 0x68, da, sa, 0x08};
-    f.insert(f.end(), data.begin(), data.end());
+    Bytes f;
+    f.reserve(data.size() + 9);
+    for (std::uint8_t b : {std::uint8_t{0x68}, le, le, std::uint8_t{0x68}, da, sa, std::uint8_t{0x08}})
+        f.push_back(b);
+    for (std::uint8_t b : data)
+        f.push_back(b);
     unsigned sum = 0;
     for (std::size_t i = 4; i < f.size(); ++i)
         sum += f[i];
