@@ -1,6 +1,11 @@
 #pragma once
 // The program's windows: each created once at start, in this order, and
 // reached through its one global reference until the program ends.
+#include "SerialBackend.h"
+
+#include <memory>
+#include <string_view>
+
 class Torbena52;
 class Tport;
 class TAboutBox;
@@ -10,8 +15,6 @@ class TZmenaAdresy;
 class Trotace3D;
 class TGridMeas;
 class Tfile_sampling;
-class SettingsStore;
-#include <string_view>
 
 extern Torbena52* orbena52;
 extern Tport* port;
@@ -25,7 +28,9 @@ extern Tfile_sampling* file_sampling;
 
 // Creates the main window (which opens the settings store in `settings_folder`,
 // empty for the user's own) and then the other windows, in the program's
-// order. Errors raised while a window is created are shown and start-up goes on.
-void CreateProgramWindows(const std::string_view settings_folder = {});
+// order. Errors raised while a window reads its settings are shown and
+// start-up goes on. `serial` replaces the serial back end of the port
+// (tests); null means the system's own.
+void CreateProgramWindows(std::string_view settings_folder = {}, std::unique_ptr<SerialBackend> serial = nullptr);
 // Destroys every window (program end; tests).
 void DestroyProgramWindows();

@@ -1,0 +1,403 @@
+#include "Hl_modul.h"
+#include "ui_orbena52.h"
+
+#include "DeviceTables.h"
+#include "FixedFormatQt.h"
+#include "KxError.h"
+#include "LiveChart.h"
+#include "MessageBoxes.h"
+#include "ProgramWindows.h"
+#include "Protokol_spol.h"
+#include "SettingsStore.h"
+
+#include "AboutBox.h"
+#include "About_ident.h"
+#include "Menu_mod.h"
+#include "Rotace_3d.h"
+#include "Unitport.h"
+#include "Zaznam_mereni.h"
+#include "Zaznam_vzorkovani.h"
+#include "Zmena_adresy.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QEvent>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+
+namespace {
+
+// The stored width and height are the window's outer size; the frame and
+// title bar take this much beyond the client area.
+constexpr int kFrameWidth = 10;
+constexpr int kFrameHeight = 27;
+
+// Keeps the value panel and the chart on the window's edges as it is resized.
+class AnchorFilter : public QObject {
+public:
+    AnchorFilter(QWidget* panel, QWidget* chart, QObject* parent) : QObject(parent), panel_(panel), chart_(chart) {}
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Resize) {
+            auto* area = static_cast<QWidget*>(watched);
+            panel_->setGeometry(0, 0, area->width(), panel_->height());
+            chart_->setGeometry(0, 88, area->width(), std::max(0, area->height() - 88));
+        }
+        return false;
+    }
+
+private:
+    QWidget* panel_;
+    QWidget* chart_;
+};
+
+// Restores the timer's state when a command that paused it ends, also when
+// it ends with an error.
+class TimerPause {
+public:
+    explicit TimerPause(QTimer* timer) : timer_(timer), was_active_(timer->isActive()) { timer_->stop(); }
+    ~TimerPause()
+    {
+        if (was_active_)
+            timer_->start();
+    }
+    TimerPause(const TimerPause&) = delete;
+    TimerPause& operator=(const TimerPause&) = delete;
+
+private:
+    QTimer* timer_;
+    bool was_active_;
+};
+
+QString RunSaveDialog(QWidget* parent, const QString& start_name)
+{
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(QStringLiteral("TXT"));
+    dialog.setNameFilter(QStringLiteral("Textový soubor [*.txt] (*.txt)"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setOption(QFileDialog::ReadOnly, false);
+    dialog.setSizeGripEnabled(true);
+    dialog.selectFile(start_name);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+} // namespace
+
+Torbena52::Torbena52(const std::string& settings_folder, QWidget* parent)
+    : QMainWindow(parent), ui(std::make_unique<Ui::orbena52>())
+{
+    ui->setupUi(this);
+    Chart1 = ui->Chart1;
+    ui->centralwidget->installEventFilter(new AnchorFilter(ui->Panel1, Chart1, this));
+    ui->tl_read->setVisible(false);
+
+    const int widths[3] = {70, 100, 50};
+    const char* const design_texts[3] = {"ERROR", "1 min.", "c:"};
+    for (int i = 0; i < 3; ++i) {
+        status_[i] = new QLabel(QString::fromUtf8(design_texts[i]), this);
+        status_[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        status_[i]->setFrameShape(QFrame::Panel);
+        status_[i]->setFrameShadow(QFrame::Sunken);
+        if (i < 2)
+            status_[i]->setFixedWidth(widths[i]);
+        else
+            status_[i]->setMinimumWidth(widths[i]);
+        ui->StatusBar1->addWidget(status_[i], i == 2 ? 1 : 0);
+    }
+    status_[0]->setAlignment(Qt::AlignCenter);
+    ui->StatusBar1->setFixedHeight(19 + 4);
+
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(200);
+    connect(Timer1, &QTimer::timeout, this, &Torbena52::Timer1Timer);
+
+    connect(ui->cb_run, &QCheckBox::toggled, this, &Torbena52::cb_runClick);
+    connect(ui->tl_read, &QPushButton::clicked, this, &Torbena52::tl_readClick);
+    connect(ui->mn_save, &QAction::triggered, this, &Torbena52::mn_saveClick);
+    connect(ui->mn_exit, &QAction::triggered, this, &Torbena52::mn_exitClick);
+    connect(ui->mn_port, &QAction::triggered, this, &Torbena52::mn_portClick);
+    connect(ui->mn_menu, &QAction::triggered, this, &Torbena52::mn_menuClick);
+    connect(ui->mn_zmena_adr, &QAction::triggered, this, &Torbena52::mn_zmena_adrClick);
+    connect(ui->mn_nast_graf, &QAction::triggered, this, &Torbena52::mn_nast_grafClick);
+    connect(ui->mn_sampling, &QAction::triggered, this, &Torbena52::mn_samplingClick);
+    connect(ui->NulovnSUMY1, &QAction::triggered, this, &Torbena52::NulovnSUMY1Click);
+    connect(ui->mn_meas, &QAction::triggered, this, &Torbena52::mn_measClick);
+    connect(ui->mn_about, &QAction::triggered, this, &Torbena52::mn_aboutClick);
+    connect(ui->mn_ident, &QAction::triggered, this, &Torbena52::mn_identClick);
+
+    // The design size is the client area of a 667 x 465 window.
+    resize(667 - kFrameWidth, 465 - kFrameHeight);
+    move(192, 107);
+
+    store_ = std::make_unique<SettingsStore>("OrbKX52", settings_folder);
+    // An error while the settings are read ends FormCreate; it is shown and
+    // start-up goes on with what was read so far.
+    try {
+        FormCreate();
+    } catch (const KxError& error) {
+        ShowErrorBox(QString::fromStdString(error.what()));
+    }
+}
+
+Torbena52::~Torbena52() = default;
+
+QString Torbena52::MeasText() const
+{
+    return ui->pa_meas->text();
+}
+
+QString Torbena52::SumText() const
+{
+    return ui->pa_suma->text();
+}
+
+QString Torbena52::StatusText(int panel) const
+{
+    return status_[panel]->text();
+}
+
+void Torbena52::SetStatus(int panel, const QString& text)
+{
+    status_[panel]->setText(text);
+}
+
+void Torbena52::FormCreate()
+{
+    SettingsStore& s = *store_;
+    move(s.LoadInt("DESKTOP", "Left", x()), y());
+    move(x(), s.LoadInt("DESKTOP", "Top", y()));
+    resize(width(), s.LoadInt("DESKTOP", "Height", height() + kFrameHeight) - kFrameHeight);
+    resize(s.LoadInt("DESKTOP", "Width", width() + kFrameWidth) - kFrameWidth, height());
+    KeepOnScreen();
+
+    chart.pen_color = static_cast<std::uint32_t>(s.LoadInt("GRAF", "PERO", static_cast<std::int32_t>(kColorRed)));
+    chart.grid_color =
+        static_cast<std::uint32_t>(s.LoadInt("GRAF", "MRIZ", static_cast<std::int32_t>(kColorButtonFace)));
+    chart.border_color =
+        static_cast<std::uint32_t>(s.LoadInt("GRAF", "POZADI", static_cast<std::int32_t>(kColorButtonFace)));
+    chart.view_3d = s.LoadInt("GRAF", "G3D", 1) != 0;
+    chart.depth_3d = s.LoadInt("GRAF", "R3D", 35);
+    chart.points_kept = s.LoadInt("GRAF", "POCET", 200);
+    ApplyChartSettings();
+
+    file_chosen = false;
+    SetStatus(1, QStringLiteral("záznam: %1 s").arg(s.LoadInt("ZAZNAM", "SOUBOR", 60)));
+    SetStatus(0, QStringLiteral("STOP"));
+}
+
+void Torbena52::KeepOnScreen()
+{
+    // Bounds stored on a screen that is gone would put the window where
+    // nobody can see it: bring it back onto the screen nearest its position.
+    const QRect wanted(x(), y(), width() + kFrameWidth, height() + kFrameHeight);
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    if (screens.isEmpty())
+        return;
+    for (QScreen* screen : screens) {
+        const QRect visible = screen->availableGeometry().intersected(wanted);
+        // The title bar must be reachable: at least 50 x 20 pixels of the
+        // window's top on some screen.
+        if (visible.width() >= 50 && visible.top() <= wanted.top() + 5 && visible.height() >= 20)
+            return;
+    }
+    QScreen* target = QGuiApplication::screenAt(wanted.center());
+    if (target == nullptr)
+        target = QGuiApplication::primaryScreen();
+    const QRect area = target->availableGeometry();
+    const int w = std::min(width(), area.width() - kFrameWidth);
+    const int h = std::min(height(), area.height() - kFrameHeight);
+    resize(std::max(w, 100), std::max(h, 100));
+    const int nx = std::clamp(wanted.x(), area.left(), std::max(area.left(), area.right() - width() - kFrameWidth));
+    const int ny = std::clamp(wanted.y(), area.top(), std::max(area.top(), area.bottom() - height() - kFrameHeight));
+    move(nx, ny);
+}
+
+void Torbena52::ApplyChartSettings()
+{
+    Chart1->SetSurfaceColor(chart.border_color);
+    Chart1->SetBackWallColor(chart.grid_color);
+    Chart1->SetDepth3D(chart.depth_3d);
+    Chart1->SetView3D(chart.view_3d);
+}
+
+void Torbena52::AddChartPoint(float value)
+{
+    int n = Chart1->Count();
+    if (n > chart.points_kept)
+        Chart1->DeleteFirst();
+    n = Chart1->Count();
+    const int rows = Chart1->LegendRowsShown();
+    if (n > rows)
+        Chart1->SetLegendFirst(n - rows);
+    Chart1->AddPoint(ToDateTimeNumber(clock_()), static_cast<double>(value), chart.pen_color);
+}
+
+void Torbena52::closeEvent(QCloseEvent* event)
+{
+    if (!closing_) {
+        closing_ = true;
+        // A store that cannot be written must not keep the program from
+        // ending: the error is shown and the window closes all the same.
+        try {
+            FormClose();
+        } catch (const KxError& error) {
+            ShowErrorBox(QString::fromStdString(error.what()));
+        }
+    }
+    Timer1->stop();
+    event->accept();
+}
+
+void Torbena52::FormClose()
+{
+    SettingsStore& s = *store_;
+    s.StoreInt("DESKTOP", "Top", y());
+    s.StoreInt("DESKTOP", "Left", x());
+    s.StoreInt("DESKTOP", "Height", height() + kFrameHeight);
+    s.StoreInt("DESKTOP", "Width", width() + kFrameWidth);
+    s.StoreInt("GRAF", "PERO", static_cast<std::int32_t>(chart.pen_color));
+    s.StoreInt("GRAF", "MRIZ", static_cast<std::int32_t>(chart.grid_color));
+    s.StoreInt("GRAF", "POZADI", static_cast<std::int32_t>(chart.border_color));
+    s.StoreInt("GRAF", "G3D", chart.view_3d ? 1 : 0);
+    s.StoreInt("GRAF", "R3D", chart.depth_3d);
+    s.StoreInt("GRAF", "POCET", chart.points_kept);
+}
+
+void Torbena52::mn_exitClick()
+{
+    close();
+}
+
+template <class Dialog> void Torbena52::RunPortGuarded(Dialog* dialog)
+{
+    const TimerPause pause(Timer1);
+    if (port->OpenPort(port->SelectedPort()) == 1)
+        port->RaiseOpenError();
+    dialog->exec();
+    port->ClosePort();
+}
+
+void Torbena52::mn_portClick()
+{
+    const TimerPause pause(Timer1);
+    port->exec();
+    port->ClosePort();
+}
+
+void Torbena52::mn_menuClick()
+{
+    RunPortGuarded(Form_menu);
+}
+
+void Torbena52::mn_zmena_adrClick()
+{
+    RunPortGuarded(ZmenaAdresy);
+}
+
+void Torbena52::mn_identClick()
+{
+    RunPortGuarded(about_ident);
+}
+
+void Torbena52::mn_aboutClick()
+{
+    AboutBox->exec();
+}
+
+void Torbena52::mn_measClick()
+{
+    GridMeas->exec();
+}
+
+void Torbena52::mn_nast_grafClick()
+{
+    rotace3D->exec();
+}
+
+void Torbena52::mn_samplingClick()
+{
+    file_sampling->exec();
+    SetStatus(1, QStringLiteral("záznam: %1 s").arg(file_sampling->sampling_period));
+}
+
+void Torbena52::cb_runClick()
+{
+    if (!file_chosen && ui->cb_run->isChecked())
+        mn_saveClick();
+    if (ui->cb_run->isChecked())
+        Timer1->start();
+    else
+        Timer1->stop();
+    if (!Timer1->isActive())
+        SetStatus(0, QStringLiteral("STOP"));
+}
+
+void Torbena52::Timer1Timer()
+{
+    const auto second = static_cast<std::uint16_t>(clock_().time().second());
+    if (second == last_second)
+        return;
+    last_second = second;
+    if (!ui->cb_run->isChecked())
+        return;
+    tl_readClick();
+    GridMeas->RecordTick();
+}
+
+void Torbena52::tl_readClick()
+{
+    if (port->OpenPort(port->SelectedPort()) == 1) {
+        Timer1->stop();
+        ui->cb_run->setChecked(false);
+        SetStatus(0, QStringLiteral("ERROR"));
+        port->RaiseOpenError();
+    }
+    if (read_table(0) == 1) {
+        fail_count = 0;
+        ui->pa_meas->setText(FormatFixedLocale(meas_value, 7, 3));
+        ui->pa_suma->setText(FormatFixedLocale(sum_value, 10, 5));
+        SetStatus(0, QStringLiteral("ČTENÍ"));
+    } else {
+        ++fail_count;
+    }
+    if (fail_count > 3) {
+        ui->pa_meas->setText(QStringLiteral("0"));
+        ui->pa_suma->setText(QStringLiteral("0"));
+        fail_count = 0;
+    }
+    AddChartPoint(meas_value);
+    port->ClosePort();
+}
+
+void Torbena52::NulovnSUMY1Click()
+{
+    const int answer = ShowMessageBox(this, QMessageBox::Question, QStringLiteral("Dotaz"),
+                                      QStringLiteral("Vznikl požadavek na nulování SUMY.\nOpravdu chceš vynulovat SUMU?"),
+                                      QMessageBox::Yes | QMessageBox::No);
+    if (answer != QMessageBox::Yes)
+        return;
+    if (port->OpenPort(port->SelectedPort()) == 1)
+        port->RaiseOpenError();
+    zero_sum();
+    port->ClosePort();
+}
+
+void Torbena52::mn_saveClick()
+{
+    const QString chosen =
+        save_dialog_ ? save_dialog_(this, save_file_name_) : RunSaveDialog(this, save_file_name_);
+    if (chosen.isEmpty())
+        return;
+    save_file_name_ = QFileInfo(chosen).absoluteFilePath();
+    file_chosen = true;
+    GridMeas->ArmRecording();
+    SetStatus(2, QDir::toNativeSeparators(save_file_name_));
+}

@@ -1,0 +1,70 @@
+#include "ProgramWindows.h"
+
+#include "AboutBox.h"
+#include "About_ident.h"
+#include "Hl_modul.h"
+#include "Menu_mod.h"
+#include "MessageBoxes.h"
+#include "Protokol_spol.h"
+#include "Rotace_3d.h"
+#include "Unitport.h"
+#include "Zaznam_mereni.h"
+#include "Zaznam_vzorkovani.h"
+#include "Zmena_adresy.h"
+
+Torbena52* orbena52 = nullptr;
+Tport* port = nullptr;
+TAboutBox* AboutBox = nullptr;
+Tabout_ident* about_ident = nullptr;
+TForm_menu* Form_menu = nullptr;
+TZmenaAdresy* ZmenaAdresy = nullptr;
+Trotace3D* rotace3D = nullptr;
+TGridMeas* GridMeas = nullptr;
+Tfile_sampling* file_sampling = nullptr;
+
+namespace {
+void ShowLinkMessage(const char* text, const char* caption)
+{
+    ShowMessageBox(nullptr, QMessageBox::Critical, QString::fromUtf8(caption), QString::fromUtf8(text));
+}
+} // namespace
+
+void CreateProgramWindows(std::string_view settings_folder, std::unique_ptr<SerialBackend> serial)
+{
+    // The main window opens the settings store, which the port and recording
+    // settings windows read while they are created; so it comes first.
+    orbena52 = new Torbena52(std::string(settings_folder));
+    port = new Tport(orbena52->Settings(), serial ? std::move(serial) : MakeSerialBackend());
+    link_set_port(port);
+    link_set_message_handler(&ShowLinkMessage);
+    AboutBox = new TAboutBox();
+    about_ident = new Tabout_ident();
+    Form_menu = new TForm_menu();
+    ZmenaAdresy = new TZmenaAdresy();
+    rotace3D = new Trotace3D();
+    GridMeas = new TGridMeas();
+    file_sampling = new Tfile_sampling();
+}
+
+void DestroyProgramWindows()
+{
+    link_set_port(nullptr);
+    delete file_sampling;
+    file_sampling = nullptr;
+    delete GridMeas;
+    GridMeas = nullptr;
+    delete rotace3D;
+    rotace3D = nullptr;
+    delete ZmenaAdresy;
+    ZmenaAdresy = nullptr;
+    delete Form_menu;
+    Form_menu = nullptr;
+    delete about_ident;
+    about_ident = nullptr;
+    delete AboutBox;
+    AboutBox = nullptr;
+    delete port;
+    port = nullptr;
+    delete orbena52;
+    orbena52 = nullptr;
+}
