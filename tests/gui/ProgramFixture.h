@@ -1,0 +1,49 @@
+#pragma once
+// Starts the program's windows against a settings store in a temporary
+// folder, with the port links below it, and answers every message box.
+#include "MessageBoxes.h"
+#include "ProgramWindows.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <vector>
+
+class ProgramFixture : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    std::vector<MessageBoxRequest> boxes;
+    int box_answer = QMessageBox::Ok;
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        setenv("XDG_CONFIG_HOME", dir.path().toLocal8Bit().constData(), 1);
+        SetMessageBoxHook([this](const MessageBoxRequest& r) {
+            boxes.push_back(r);
+            return box_answer;
+        });
+    }
+    void TearDown() override
+    {
+        DestroyProgramWindows();
+        SetMessageBoxHook({});
+    }
+    void Start() { CreateProgramWindows(dir.path().toStdString()); }
+
+    QString IniPath() const { return dir.filePath(QStringLiteral("OrbKX52.ini")); }
+    void WriteIni(const QByteArray& text)
+    {
+        QFile f(IniPath());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(text);
+    }
+    QByteArray ReadIni() const
+    {
+        QFile f(IniPath());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+};
