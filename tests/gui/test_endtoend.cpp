@@ -1,0 +1,98 @@
+// The whole road of a reading against the simulated instrument over a real
+// pseudo-terminal: the timer, the port, the link, the panels, the chart, the
+// table and the recording file.
+#ifdef KX52_SIM_EXE
+#include "ProgramFixture.h"
+
+#include "FixedFormatQt.h"
+#include "Hl_modul.h"
+#include "LiveChart.h"
+#include "Orbena52Sim.h"
+#include "Unitport.h"
+#include "Zaznam_mereni.h"
+#include "Zaznam_vzorkovani.h"
+
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTest>
+
+namespace {
+
+class EndToEndTest : public ProgramFixture {
+protected:
+    std::unique_ptr<sim::Orbena52Sim> instrument;
+
+    void SetUp() override
+    {
+        ProgramFixture::SetUp();
+        sim::SimConfig config;
+        config.com = 1;
+        config.address = 0;
+        config.config_dir = dir.path().toStdString();
+        config.log = nullptr;
+        instrument = std::make_unique<sim::Orbena52Sim>(config);
+        std::string error;
+        ASSERT_TRUE(instrument->open(error)) << error;
+        instrument->with_station([](sim::SimStation& s) { s.instrument().set_fixed_input(12.0); });
+        instrument->start();
+        Start();
+    }
+    void TearDown() override
+    {
+        ProgramFixture::TearDown();
+        instrument->stop();
+    }
+};
+
+TEST_F(EndToEndTest, TickingTheBoxReadsOncePerSecondAndRecordsTheInstrumentsValues)
+{
+    const QString file = dir.filePath(QStringLiteral("Orbena52.txt"));
+    orbena52->SetSaveDialog([&](QWidget*, const QString&) { return file; });
+    file_sampling->sampling_period = 1;
+    ASSERT_EQ(port->SelectedPort(), 1);
+
+    auto* run = orbena52->findChild<QCheckBox*>(QStringLiteral("cb_run"));
+    run->setChecked(true);
+    QTest::qWait(4300);
+    run->setChecked(false);
+
+    const std::size_t reads = instrument->reads_of(0);
+    EXPECT_GE(reads, 3u);
+    EXPECT_LE(reads, 5u);
+    EXPECT_EQ(instrument->requests(), reads) << "nothing but table-0 reads on the wire";
+    // One request per wall-clock second: consecutive requests about a second apart.
+    std::vector<std::chrono::steady_clock::time_point> times;
+    for (const sim::SimRecord& r : instrument->history())
+        if (r.dir == sim::SimRecord::Dir::Rx)
+            times.push_back(r.time);
+    ASSERT_EQ(times.size(), reads);
+    for (std::size_t i = 1; i < times.size(); ++i) {
+        const auto gap = std::chrono::duration_cast<std::chrono::milliseconds>(times[i] - times[i - 1]).count();
+        EXPECT_GT(gap, 700) << "request " << i;
+        EXPECT_LT(gap, 1300) << "request " << i;
+    }
+
+    float expected = 0.0f;
+    instrument->with_station([&](sim::SimStation& s) { expected = s.instrument().measured_value(); });
+    const QString shown = FormatFixedLocale(expected, 7, 3);
+    EXPECT_EQ(orbena52->MeasText(), shown);
+    EXPECT_EQ(orbena52->StatusText(0), QStringLiteral("STOP"));
+    EXPECT_EQ(orbena52->Chart()->Count(), static_cast<int>(reads));
+
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = f.readAll().split('\n');
+    ASSERT_EQ(lines.size(), static_cast<qsizetype>(reads + 1)) << "one line per reading with period 1";
+    EXPECT_TRUE(lines.back().isEmpty());
+    for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
+        const QByteArray& line = lines[i];
+        EXPECT_TRUE(line.startsWith(shown.toLocal8Bit() + "; ")) << line.constData();
+        EXPECT_TRUE(line.endsWith("; \r")) << line.constData();
+        EXPECT_EQ(line.count("; "), 4);
+        EXPECT_EQ(GridMeas->Cell(0, static_cast<int>(i) + 1), shown);
+    }
+}
+
+} // namespace
+#endif
