@@ -5,8 +5,10 @@
 // pan. Painted with QPainter, reducing each pixel column to its minimum and
 // maximum so that 100,000 points stay smooth.
 #include <QColor>
+#include <QRect>
 #include <QWidget>
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -31,6 +33,8 @@ public:
     double YAt(int index) const;
     std::uint32_t ColorAt(int index) const;
     void Clear();
+    // Bytes of memory allocated for the points held.
+    std::size_t PointMemoryBytes() const;
 
     // Legend: the first listed point, and how many rows the legend showed at
     // its last layout.
@@ -54,6 +58,15 @@ public:
     // Zoom: true while the view shows a user-chosen part.
     bool IsZoomed() const;
     void UndoZoom();
+    // Shows the given part (as a mouse zoom does); ignored when not finite.
+    void ZoomTo(double xmin, double xmax, double ymin, double ymax);
+    // The ranges the axes show at the current size, and the front plane of
+    // the plot area in widget coordinates (empty when the widget is too small).
+    double AxisXMin() const;
+    double AxisXMax() const;
+    double AxisYMin() const;
+    double AxisYMax() const;
+    QRect PlotRect() const;
 
     struct Impl;
 
