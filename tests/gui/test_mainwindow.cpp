@@ -7,6 +7,7 @@
 #include "SettingsStore.h"
 #include "Unitport.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -53,6 +54,22 @@ TEST_F(MainWindowTest, FirstStartWithAnEmptyStoreShowsTheDesignWindowIdle)
     EXPECT_EQ(orbena52->Chart()->SurfaceColor(), 0x8000000Fu);
     EXPECT_EQ(orbena52->Chart()->Count(), 0);
     EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(MainWindowTest, TheMenuItemsCarryTheirGlyphs)
+{
+    Start();
+    for (const char* name : {"mn_save", "mn_port", "mn_menu", "mn_nast_graf", "mn_sampling", "mn_meas", "mn_about",
+                             "mn_ident"}) {
+        auto* action = orbena52->findChild<QAction*>(QString::fromLatin1(name));
+        ASSERT_NE(action, nullptr) << name;
+        const QList<QSize> sizes = action->icon().availableSizes();
+        ASSERT_FALSE(sizes.isEmpty()) << name << " has no glyph";
+        EXPECT_EQ(sizes.front(), std::string(name) == "mn_sampling" ? QSize(15, 15) : QSize(16, 16)) << name;
+    }
+    for (const char* name : {"mn_exit", "mn_zmena_adr", "NulovnSUMY1"})
+        EXPECT_TRUE(orbena52->findChild<QAction*>(QString::fromLatin1(name))->icon().isNull()) << name;
+    EXPECT_FALSE(QApplication::windowIcon().isNull());
 }
 
 TEST_F(MainWindowTest, ClosingWritesBoundsAndChartSettingsInOrderAsText)
