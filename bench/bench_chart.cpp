@@ -1,0 +1,208 @@
+// Times one tick of the live chart (delete the first point, add one, repaint
+// the whole widget into an image) offscreen, beside Qt Charts doing the same
+// with the same data, and prints a table. Build in Release and run:
+//   bench_chart            (all sizes)
+//   bench_chart quick      (fewer ticks)
+// With KX52_BENCH_IMAGES=<folder> the last frame of each run is saved there.
+#include "LiveChart.h"
+
+#include <QApplication>
+#include <QChart>
+#include <QChartView>
+#include <QDateTime>
+#include <QDateTimeAxis>
+#include <QImage>
+#include <QLineSeries>
+#include <QPainter>
+#include <QValueAxis>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr double kSecond = 1.0 / 86400.0;
+constexpr double kStart = 46000.5;
+// 30.12.1899 00:00 as milliseconds since the Unix epoch (local time ignored:
+// both charts get the same numbers).
+constexpr double kEpochOffsetDays = 25569.0;
+
+// Two kinds of readings: "wave" swings over its whole range every two
+// minutes (at 100,001 points every pixel column spans nearly the full
+// height: the costliest case to draw); "drift" wanders slowly with a little
+// noise, as a process value does.
+enum class Shape { Wave, Drift };
+
+double Value(Shape shape, long i)
+{
+    const auto t = static_cast<double>(i);
+    if (shape == Shape::Wave)
+        return std::sin(t * 0.05) * 10.0 + static_cast<double>(i % 13) * 0.3;
+    const auto noise = static_cast<double>((static_cast<unsigned long>(i) * 2654435761u) % 1000u) / 1000.0;
+    return 20.0 + 5.0 * std::sin(t * 6.283185307 / 20000.0) + 0.2 * noise;
+}
+
+double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0.0 : v[v.size() / 2];
+}
+
+double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+struct Result {
+    double tickMs = 0;
+    double updateUs = 0;
+    double bytesPerPoint = 0;
+};
+
+Result TimeLiveChart(Shape shape, int width, int height, long points, bool view3d, int ticks)
+{
+    LiveChart chart;
+    chart.SetSurfaceColor(0x8000000Fu);
+    chart.SetBackWallColor(0x8000000Fu);
+    chart.SetDepth3D(35);
+    chart.SetView3D(view3d);
+    chart.resize(width, height);
+    long next = 0;
+    for (; next < points; ++next)
+        chart.AddPoint(kStart + static_cast<double>(next) * kSecond, Value(shape, next), 0x000000FFu);
+    chart.SetLegendFirst(static_cast<int>(points) - 20);
+    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    chart.render(&image);  // builds the cache once
+
+    Result r;
+    std::vector<double> samples;
+    for (int t = 0; t < ticks; ++t, ++next) {
+        const auto start = Clock::now();
+        chart.DeleteFirst();
+        chart.AddPoint(kStart + static_cast<double>(next) * kSecond, Value(shape, next), 0x000000FFu);
+        chart.render(&image);
+        samples.push_back(Ms(Clock::now() - start));
+    }
+    r.tickMs = Median(samples);
+    if (const char* dir = std::getenv("KX52_BENCH_IMAGES"))
+        image.save(QStringLiteral("%1/livechart_%2x%3_%4_%5_%6.png")
+                       .arg(QString::fromLocal8Bit(dir)).arg(width).arg(height).arg(points)
+                       .arg(shape == Shape::Wave ? QStringLiteral("wave") : QStringLiteral("drift"))
+                       .arg(view3d ? QStringLiteral("3d") : QStringLiteral("2d")));
+
+    // The data update alone, in batches so the clock's resolution does not matter.
+    samples.clear();
+    for (int batch = 0; batch < 20; ++batch) {
+        const auto start = Clock::now();
+        for (int i = 0; i < 100; ++i, ++next) {
+            chart.DeleteFirst();
+            chart.AddPoint(kStart + static_cast<double>(next) * kSecond, Value(shape, next), 0x000000FFu);
+        }
+        samples.push_back(Ms(Clock::now() - start) * 1000.0 / 100.0);
+    }
+    r.updateUs = Median(samples);
+    r.bytesPerPoint = static_cast<double>(chart.PointMemoryBytes()) / static_cast<double>(chart.Count());
+    return r;
+}
+
+double TimeQtCharts(Shape shape, int width, int height, long points, int ticks)
+{
+    auto* series = new QLineSeries;
+    QList<QPointF> data;
+    data.reserve(points);
+    auto msecs = [](long i) {
+        return (kStart + static_cast<double>(i) * kSecond - kEpochOffsetDays) * 86400000.0;
+    };
+    long next = 0;
+    for (; next < points; ++next)
+        data.append(QPointF(msecs(next), Value(shape, next)));
+    series->replace(data);
+    series->setColor(Qt::red);
+
+    auto* chart = new QChart;
+    chart->addSeries(series);
+    auto* axisX = new QDateTimeAxis;
+    axisX->setFormat(QStringLiteral("hh:mm:ss"));
+    auto* axisY = new QValueAxis;
+    chart->addAxis(axisX, Qt::AlignBottom);
+    chart->addAxis(axisY, Qt::AlignLeft);
+    series->attachAxis(axisX);
+    series->attachAxis(axisY);
+    QChartView view(chart);
+    view.setRenderHint(QPainter::Antialiasing);
+    view.resize(width, height);
+    // Laid out at its size like a shown window, but never painted on its own:
+    // the timed loop paints it once per tick, through render().
+    view.setAttribute(Qt::WA_DontShowOnScreen);
+    view.show();
+    QCoreApplication::processEvents();
+    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    {
+        QPainter p(&image);
+        view.render(&p);
+    }
+
+    std::vector<double> samples;
+    for (int t = 0; t < ticks; ++t, ++next) {
+        const auto start = Clock::now();
+        series->remove(0);
+        series->append(msecs(next), Value(shape, next));
+        axisX->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(msecs(next - points + 1))),
+                        QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(msecs(next))));
+        axisY->setRange(shape == Shape::Wave ? -10.0 : 15.0, shape == Shape::Wave ? 13.6 : 25.2);
+        QCoreApplication::processEvents();
+        QPainter p(&image);
+        view.render(&p);
+        p.end();
+        samples.push_back(Ms(Clock::now() - start));
+    }
+    if (const char* dir = std::getenv("KX52_BENCH_IMAGES"))
+        image.save(QStringLiteral("%1/qtcharts_%2x%3_%4_%5.png")
+                       .arg(QString::fromLocal8Bit(dir)).arg(width).arg(height).arg(points)
+                       .arg(shape == Shape::Wave ? QStringLiteral("wave") : QStringLiteral("drift")));
+    return Median(samples);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr)
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication app(argc, argv);
+    const bool quick = argc > 1 && std::strcmp(argv[1], "quick") == 0;
+
+    struct Size {
+        int w, h;
+    };
+    const Size sizes[] = {{657, 312}, {1920, 1080}};
+    const long counts[] = {201, 10001, 100001};
+
+    std::printf("%-10s %8s %6s %4s %10s %10s %9s %12s %9s\n", "size", "points", "data", "view", "tick ms",
+                "update us", "bytes/pt", "QtCharts ms", "speed-up");
+    for (const Size& s : sizes) {
+        for (long n : counts) {
+            for (Shape shape : {Shape::Wave, Shape::Drift}) {
+                const int qtTicks = quick ? 3 : (n > 50000 ? 5 : n > 5000 ? 20 : 50);
+                const double qt = TimeQtCharts(shape, s.w, s.h, n, qtTicks);
+                for (bool v3 : {false, true}) {
+                    const int ticks = quick ? 20 : (s.w > 1000 ? 100 : 200);
+                    const Result r = TimeLiveChart(shape, s.w, s.h, n, v3, ticks);
+                    char size[32];
+                    std::snprintf(size, sizeof size, "%dx%d", s.w, s.h);
+                    std::printf("%-10s %8ld %6s %4s %10.3f %10.3f %9.1f %12.2f %8.0fx\n", size, n,
+                                shape == Shape::Wave ? "wave" : "drift", v3 ? "3D" : "2D", r.tickMs, r.updateUs,
+                                r.bytesPerPoint, qt, qt / r.tickMs);
+                    std::fflush(stdout);
+                }
+            }
+        }
+    }
+    return 0;
+}
