@@ -16,7 +16,6 @@ Kx52Application::Kx52Application(int& argc, char** argv) : QApplication(argc, ar
 {
     RegisterResources();
     setApplicationName(QStringLiteral("KX-52"));
-    setApplicationDisplayName(QStringLiteral("KX-52"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/kx52.png")));
 }
 
