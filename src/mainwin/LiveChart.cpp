@@ -989,10 +989,14 @@ void LiveChart::Impl::Paint(QPainter& p, const QWidget& w)
         }
         const bool millis = L.xStepSeconds < 1.0;
         const bool dates = L.xStepSeconds >= kSecondsPerDay;
+        // Hour steps across midnight: the day goes with the time.
+        const bool daysAndHours = !dates && L.xStepSeconds >= 3600 && std::floor(L.x0) != std::floor(L.x1);
         for (double v : L.xTicks) {
             const int x = static_cast<int>(std::floor(L.Px(v)));
             p.drawLine(x, pr.bottom(), x, pr.bottom() + 4);
-            const QString text = dates ? DateText(v) : TimeOfDayText(v, millis);
+            const QString text = dates           ? DateText(v)
+                                 : daysAndHours ? DateText(v).left(6) + QLatin1Char(' ') + TimeOfDayText(v, false).left(5)
+                                                : TimeOfDayText(v, millis);
             const int width = fm.horizontalAdvance(text);
             const int textX = std::max(0, std::min(x - width / 2, w.width() - width));
             p.drawText(QPoint(textX, pr.bottom() + 5 + fm.ascent()), text);
