@@ -3,6 +3,7 @@
 // folder, with the port links below it, and answers every message box.
 #include "MessageBoxes.h"
 #include "ProgramWindows.h"
+#include "TempSettings.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -12,9 +13,8 @@
 #include <cstdlib>
 #include <vector>
 
-class ProgramFixture : public ::testing::Test {
+class ProgramFixture : public ::testing::Test, public TempSettings {
 protected:
-    QTemporaryDir dir;
     std::vector<MessageBoxRequest> boxes;
     int box_answer = QMessageBox::Ok;
 
@@ -32,18 +32,5 @@ protected:
         DestroyProgramWindows();
         SetMessageBoxHook({});
     }
-    void Start() { CreateProgramWindows(dir.path().toStdString()); }
-
-    QString IniPath() const { return dir.filePath(QStringLiteral("OrbKX52.ini")); }
-    void WriteIni(const QByteArray& text)
-    {
-        QFile f(IniPath());
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(text);
-    }
-    QByteArray ReadIni() const
-    {
-        QFile f(IniPath());
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    void Start() { CreateProgramWindows(Folder()); }
 };

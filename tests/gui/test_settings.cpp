@@ -1,6 +1,7 @@
 // The settings store: defaults, text values, errors, write-through.
 #include "KxError.h"
 #include "SettingsStore.h"
+#include "TempSettings.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,23 +10,7 @@
 
 namespace {
 
-class SettingsStoreTest : public ::testing::Test {
-protected:
-    QTemporaryDir dir;
-    QString IniPath() const { return dir.filePath(QStringLiteral("OrbKX52.ini")); }
-    void WriteIni(const QByteArray& text)
-    {
-        QFile f(IniPath());
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(text);
-    }
-    QByteArray ReadIni() const
-    {
-        QFile f(IniPath());
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-    std::string Folder() const { return dir.path().toStdString(); }
-};
+class SettingsStoreTest : public ::testing::Test, public TempSettings {};
 
 TEST_F(SettingsStoreTest, OpeningCreatesAnEmptyStoreAndMissingValuesGiveDefaults)
 {
