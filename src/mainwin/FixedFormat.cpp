@@ -153,9 +153,12 @@ std::string FormatFixed(float value, int significant_digits, int decimals,
 
     if (rounded.point > significant_digits) {
         text += rounded.digits[0];
-        if (rounded.digits.size() > 1)
-            text += decimal_separator + rounded.digits.substr(1);
-        text += "E" + std::to_string(rounded.point - 1);
+        if (rounded.digits.size() > 1) {
+            text += decimal_separator;
+            text.append(rounded.digits, 1);
+        }
+        text += 'E';
+        text += std::to_string(rounded.point - 1);
         return text;
     }
 
