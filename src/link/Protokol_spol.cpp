@@ -186,14 +186,12 @@ std::uint8_t read_ident_text(std::uint8_t service, char* area)
 } // namespace
 
 void link_set_port(LinkPort* p) { port = p; }
-LinkPort* link_port() { return port; }
 void link_set_message_handler(LinkMessageHandler handler) { message_handler = handler; }
 void link_set_sleep_hook(LinkSleepHook hook) { sleep_hook = hook; }
 
 void set_dest_address(std::uint8_t address) { DA = address; }
 void set_source_address(std::uint8_t address) { SA = address; }
 std::uint8_t get_dest_address() { return DA; }
-std::uint8_t get_source_address() { return SA; }
 
 bool data_answer_valid(const std::uint8_t* frame, std::uint32_t received)
 {

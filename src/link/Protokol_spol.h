@@ -9,7 +9,6 @@
 
 // Port the link talks through (the program's ComPort, or a test double).
 void link_set_port(LinkPort* port);
-LinkPort* link_port();
 
 // Shown for a table number that has no layout ("text", "caption"). The
 // program routes it to a message box; without a handler nothing is shown.
@@ -25,7 +24,6 @@ void link_set_sleep_hook(LinkSleepHook hook);
 void set_dest_address(std::uint8_t address);
 void set_source_address(std::uint8_t address);
 std::uint8_t get_dest_address();
-std::uint8_t get_source_address();
 
 std::uint8_t read_table(std::uint8_t table);
 std::uint8_t write_table(std::uint8_t table);

@@ -1,7 +1,5 @@
 #include "Clock.h"
 
-#include <cmath>
-
 namespace {
 const QDateTime& Epoch()
 {
@@ -17,11 +15,4 @@ double ToDateTimeNumber(const QDateTime& t)
     const qint64 days = Epoch().date().daysTo(t.date());
     const double fraction = t.time().msecsSinceStartOfDay() / 86400000.0;
     return static_cast<double>(days) + fraction;
-}
-
-QDateTime FromDateTimeNumber(double days)
-{
-    const double whole = std::floor(days);
-    const qint64 ms = std::llround((days - whole) * 86400000.0);
-    return QDateTime(Epoch().date().addDays(static_cast<qint64>(whole)), QTime(0, 0).addMSecs(static_cast<int>(ms)));
 }

@@ -10,4 +10,3 @@ inline QDateTime SystemNow() { return QDateTime::currentDateTime(); }
 // Date-time number of the chart: days since 30 December 1899 00:00 with the
 // time of day as the fraction.
 double ToDateTimeNumber(const QDateTime& t);
-QDateTime FromDateTimeNumber(double days);

@@ -25,9 +25,6 @@ public:
     // "Failed to set data for '<name>'" when that fails.
     void StoreInt(const std::string& section, const std::string& name, std::int32_t value);
 
-    // Where the settings live, for the README and messages ("...\OrbKX52" or
-    // the INI file's path).
-    std::string Location() const;
 
     // Told of every value written, in the order written (the program's
     // shutdown order is part of its behaviour; tests watch it here).

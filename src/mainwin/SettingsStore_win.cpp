@@ -78,8 +78,3 @@ void SettingsStore::StoreInt(const std::string& section, const std::string& name
     if (on_store)
         on_store(section, name, value);
 }
-
-std::string SettingsStore::Location() const
-{
-    return "HKEY_CURRENT_USER\\" + impl_->key;
-}
