@@ -2,29 +2,17 @@
 
 #include "SimLineSpeed.h"
 
+#include "ComLinkPath.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 namespace sim {
-
-std::string sim_config_dir()
-{
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg != nullptr && xdg[0] == '/')
-        return xdg;
-    const char* home = std::getenv("HOME");
-    if (home == nullptr || home[0] == '\0') {
-        const passwd* pw = getpwuid(getuid());
-        home = pw != nullptr ? pw->pw_dir : "/tmp";
-    }
-    return std::string(home) + "/.config";
-}
 
 namespace {
 
@@ -116,12 +104,11 @@ bool SimPty::open(int com, const std::string& config_dir, std::string& error)
     ::fcntl(master_, F_SETFL, flags | O_NONBLOCK);
     ::fcntl(master_, F_SETFD, FD_CLOEXEC);
 
-    const std::string dir = (config_dir.empty() ? sim_config_dir() : config_dir) + "/OrbKX52";
-    if (!make_dirs(dir, error)) {
+    const std::string link = ComLinkPath(com, config_dir);
+    if (!make_dirs(link.substr(0, link.rfind('/')), error)) {
         close();
         return false;
     }
-    const std::string link = dir + "/COM" + std::to_string(com);
     struct stat st{};
     if (::lstat(link.c_str(), &st) == 0) {
         if (!S_ISLNK(st.st_mode)) {

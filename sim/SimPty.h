@@ -9,9 +9,6 @@
 
 namespace sim {
 
-// $XDG_CONFIG_HOME when set to an absolute path, otherwise ~/.config.
-std::string sim_config_dir();
-
 class SimPty {
 public:
     SimPty() = default;
@@ -20,7 +17,8 @@ public:
     SimPty& operator=(const SimPty&) = delete;
 
     // Opens the pty, sets the line raw at 9600 bit/s and makes the link
-    // `config_dir`/OrbKX52/COM`com` (config_dir empty: sim_config_dir()).
+    // `config_dir`/OrbKX52/COM`com` (config_dir empty:
+    // the user's configuration folder), the same place the program looks.
     // An existing link of that name is replaced; any other file there is
     // left alone and the opening fails. False with `error` set on failure.
     bool open(int com, const std::string& config_dir, std::string& error);

@@ -17,7 +17,7 @@
 // no call spins.
 #include "SerialBackend.h"
 
-#include "ConfigDir.h"
+#include "ComLinkPath.h"
 #include "LineMarks_posix.h"
 #include "SerialSpeed_posix.h"
 
@@ -490,7 +490,7 @@ std::string DevicePathForCom(int n) {
     if (n <= 0) {
         return std::string();
     }
-    const std::string link = UserConfigDir() + "/OrbKX52/COM" + std::to_string(n);
+    const std::string link = ComLinkPath(n);
     // lstat: a link whose adapter is unplugged still names this port, so the
     // opening fails instead of falling back to some other device.
     struct stat info {};

@@ -2,6 +2,7 @@
 #include "ui_orbena52.h"
 
 #include "DeviceTables.h"
+#include "ErrorBoundary.h"
 #include "FixedFormatQt.h"
 #include "KxError.h"
 #include "LiveChart.h"
@@ -117,21 +118,24 @@ Torbena52::Torbena52(const std::string& settings_folder, QWidget* parent)
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(200);
-    connect(Timer1, &QTimer::timeout, this, &Torbena52::Timer1Timer);
+    // Queued: the cycle runs after the timer's own event has been handled, so
+    // a message box raised inside a cycle does not hold the timer back; the
+    // next seconds' cycles run inside the box's message loop.
+    connect(Timer1, &QTimer::timeout, this, Guarded(this, &Torbena52::Timer1Timer), Qt::QueuedConnection);
 
-    connect(ui->cb_run, &QCheckBox::toggled, this, &Torbena52::cb_runClick);
-    connect(ui->tl_read, &QPushButton::clicked, this, &Torbena52::tl_readClick);
-    connect(ui->mn_save, &QAction::triggered, this, &Torbena52::mn_saveClick);
-    connect(ui->mn_exit, &QAction::triggered, this, &Torbena52::mn_exitClick);
-    connect(ui->mn_port, &QAction::triggered, this, &Torbena52::mn_portClick);
-    connect(ui->mn_menu, &QAction::triggered, this, &Torbena52::mn_menuClick);
-    connect(ui->mn_zmena_adr, &QAction::triggered, this, &Torbena52::mn_zmena_adrClick);
-    connect(ui->mn_nast_graf, &QAction::triggered, this, &Torbena52::mn_nast_grafClick);
-    connect(ui->mn_sampling, &QAction::triggered, this, &Torbena52::mn_samplingClick);
-    connect(ui->NulovnSUMY1, &QAction::triggered, this, &Torbena52::NulovnSUMY1Click);
-    connect(ui->mn_meas, &QAction::triggered, this, &Torbena52::mn_measClick);
-    connect(ui->mn_about, &QAction::triggered, this, &Torbena52::mn_aboutClick);
-    connect(ui->mn_ident, &QAction::triggered, this, &Torbena52::mn_identClick);
+    connect(ui->cb_run, &QCheckBox::toggled, this, Guarded(this, &Torbena52::cb_runClick));
+    connect(ui->tl_read, &QPushButton::clicked, this, Guarded(this, &Torbena52::tl_readClick));
+    connect(ui->mn_save, &QAction::triggered, this, Guarded(this, &Torbena52::mn_saveClick));
+    connect(ui->mn_exit, &QAction::triggered, this, Guarded(this, &Torbena52::mn_exitClick));
+    connect(ui->mn_port, &QAction::triggered, this, Guarded(this, &Torbena52::mn_portClick));
+    connect(ui->mn_menu, &QAction::triggered, this, Guarded(this, &Torbena52::mn_menuClick));
+    connect(ui->mn_zmena_adr, &QAction::triggered, this, Guarded(this, &Torbena52::mn_zmena_adrClick));
+    connect(ui->mn_nast_graf, &QAction::triggered, this, Guarded(this, &Torbena52::mn_nast_grafClick));
+    connect(ui->mn_sampling, &QAction::triggered, this, Guarded(this, &Torbena52::mn_samplingClick));
+    connect(ui->NulovnSUMY1, &QAction::triggered, this, Guarded(this, &Torbena52::NulovnSUMY1Click));
+    connect(ui->mn_meas, &QAction::triggered, this, Guarded(this, &Torbena52::mn_measClick));
+    connect(ui->mn_about, &QAction::triggered, this, Guarded(this, &Torbena52::mn_aboutClick));
+    connect(ui->mn_ident, &QAction::triggered, this, Guarded(this, &Torbena52::mn_identClick));
 
     // The design size is the client area of a 667 x 465 window.
     resize(667 - kFrameWidth, 465 - kFrameHeight);
@@ -140,11 +144,7 @@ Torbena52::Torbena52(const std::string& settings_folder, QWidget* parent)
     store_ = std::make_unique<SettingsStore>("OrbKX52", settings_folder);
     // An error while the settings are read ends FormCreate; it is shown and
     // start-up goes on with what was read so far.
-    try {
-        FormCreate();
-    } catch (const KxError& error) {
-        ShowErrorBox(QString::fromStdString(error.what()));
-    }
+    RunGuarded([this] { FormCreate(); });
 }
 
 Torbena52::~Torbena52() = default;
@@ -246,11 +246,7 @@ void Torbena52::closeEvent(QCloseEvent* event)
         closing_ = true;
         // A store that cannot be written must not keep the program from
         // ending: the error is shown and the window closes all the same.
-        try {
-            FormClose();
-        } catch (const KxError& error) {
-            ShowErrorBox(QString::fromStdString(error.what()));
-        }
+        RunGuarded([this] { FormClose(); });
     }
     Timer1->stop();
     event->accept();

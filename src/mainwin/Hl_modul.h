@@ -3,6 +3,7 @@
 // status bar and the menu from which every dialog is reached.
 #include "ChartSettings.h"
 #include "Clock.h"
+#include "RecordSource.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -17,7 +18,7 @@ class LiveChart;
 class SettingsStore;
 namespace Ui { class orbena52; }
 
-class Torbena52 : public QMainWindow {
+class Torbena52 : public QMainWindow, public RecordSource {
     Q_OBJECT
 public:
     // Builds the controls, opens the settings store (in `settings_folder`,
@@ -28,11 +29,12 @@ public:
     SettingsStore& Settings() { return *store_; }
 
     // What the recording step and the dialogs read from the main window.
-    QString MeasText() const;
-    QString SumText() const;
+    QString MeasText() const override;
+    QString SumText() const override;
     QString StatusText(int panel) const;
-    QString RecordingFileName() const { return save_file_name_; }
-    QDateTime Now() const { return clock_(); }
+    bool FileChosen() const override { return file_chosen; }
+    QString RecordingFileName() const override { return save_file_name_; }
+    QDateTime Now() const override { return clock_(); }
     LiveChart* Chart() const { return Chart1; }
     QTimer* Timer() const { return Timer1; }
 

@@ -1,11 +1,10 @@
 #pragma once
-// The application object. Its notify() is the program's top-level handler:
-// an error raised in any event handler ends that handler and is shown in the
-// error box; the program then carries on in its message loop.
+// The application object: registers the program's resources and gives the
+// application its name and icon. Errors never reach it: every handler runs
+// inside its own error boundary (ErrorBoundary.h).
 #include <QApplication>
 
 class Kx52Application : public QApplication {
 public:
     Kx52Application(int& argc, char** argv);
-    bool notify(QObject* receiver, QEvent* event) override;
 };

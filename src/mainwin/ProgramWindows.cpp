@@ -42,8 +42,8 @@ void CreateProgramWindows(std::string_view settings_folder, std::unique_ptr<Seri
     Form_menu = new TForm_menu();
     ZmenaAdresy = new TZmenaAdresy();
     rotace3D = new Trotace3D();
-    GridMeas = new TGridMeas();
-    file_sampling = new Tfile_sampling();
+    GridMeas = new TGridMeas(*orbena52, [] { return file_sampling->sampling_period; });
+    file_sampling = new Tfile_sampling(orbena52->Settings());
 }
 
 void DestroyProgramWindows()

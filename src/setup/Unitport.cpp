@@ -1,6 +1,6 @@
 #include "Unitport.h"
 
-#include "KxError.h"
+#include "ErrorBoundary.h"
 #include "MessageBoxes.h"
 #include "Protokol_spol.h"
 #include "SettingsStore.h"
@@ -59,18 +59,14 @@ Tport::Tport(SettingsStore& store, std::unique_ptr<SerialBackend> backend, QWidg
     tl_cancel->setToolTip(QStringLiteral("Storno"));
 
     connect(tl_ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(tl_cancel, &QPushButton::clicked, this, &Tport::tl_cancelClick);
-    connect(cb_com, &QComboBox::activated, this, &Tport::cb_comChange);
-    connect(cb_baudrate, &QComboBox::activated, this, &Tport::cb_baudrateChange);
-    connect(cb_da, &QComboBox::activated, this, &Tport::cb_daChange);
-    connect(cb_sa, &QComboBox::activated, this, &Tport::cb_saChange);
+    connect(tl_cancel, &QPushButton::clicked, this, Guarded(this, &Tport::tl_cancelClick));
+    connect(cb_com, &QComboBox::activated, this, Guarded(this, &Tport::cb_comChange));
+    connect(cb_baudrate, &QComboBox::activated, this, Guarded(this, &Tport::cb_baudrateChange));
+    connect(cb_da, &QComboBox::activated, this, Guarded(this, &Tport::cb_daChange));
+    connect(cb_sa, &QComboBox::activated, this, Guarded(this, &Tport::cb_saChange));
 
     // An error while the settings are read is shown and start-up goes on.
-    try {
-        FormCreate();
-    } catch (const KxError& error) {
-        ShowErrorBox(QString::fromStdString(error.what()));
-    }
+    RunGuarded([this] { FormCreate(); });
 }
 
 int Tport::SelectedPort() const
@@ -112,7 +108,7 @@ void Tport::TakeSnapshot()
 void Tport::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    FormShow();
+    RunGuarded([this] { FormShow(); });
 }
 
 void Tport::FormShow()
@@ -128,7 +124,7 @@ void Tport::FormShow()
 void Tport::done(int result)
 {
     QDialog::done(result);
-    FormClose();
+    RunGuarded([this] { FormClose(); });
 }
 
 void Tport::FormClose()

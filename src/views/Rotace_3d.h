@@ -1,5 +1,5 @@
 #pragma once
-#include "../setup/PlaceholderDialog.h"
+#include "PlaceholderDialog.h"
 
 class Trotace3D : public PlaceholderDialog {
     Q_OBJECT

@@ -1,9 +1,7 @@
 #include "Zaznam_mereni.h"
 
-#include "Hl_modul.h"
+#include "ErrorBoundary.h"
 #include "MessageBoxes.h"
-#include "ProgramWindows.h"
-#include "Zaznam_vzorkovani.h"
 
 #include <QAction>
 #include <QDate>
@@ -69,7 +67,8 @@ QString RecordTimeText(const QTime& time)
     return locale.toString(time, TimeFormatWithoutZone(locale.timeFormat(QLocale::LongFormat)));
 }
 
-TGridMeas::TGridMeas(QWidget* parent) : QDialog(parent)
+TGridMeas::TGridMeas(const RecordSource& source, PeriodFunction sampling_period, QWidget* parent)
+    : QDialog(parent), source_(source), sampling_period_(std::move(sampling_period))
 {
     setObjectName(QStringLiteral("GridMeas"));
     setWindowTitle(QStringLiteral("Naměřené hodnoty"));
@@ -79,7 +78,7 @@ TGridMeas::TGridMeas(QWidget* parent) : QDialog(parent)
     Soubor1 = MainMenu1->addMenu(QStringLiteral("&Soubor"));
     Konec1 = Soubor1->addAction(QStringLiteral("&Konec"));
     Konec1->setObjectName(QStringLiteral("Konec1"));
-    connect(Konec1, &QAction::triggered, this, &TGridMeas::Konec1Click);
+    connect(Konec1, &QAction::triggered, this, Guarded(this, &TGridMeas::Konec1Click));
 
     // Row 0 is the header row: the grid's horizontal header, so it stays in
     // view while the samples scroll. Table row i - 1 holds sample row i.
@@ -157,16 +156,17 @@ int TGridMeas::AddTableRow()
                 SetCell(column, i, Cell(column, i + 1));
         row = kRowCount - 1;
     }
-    SetCell(0, row, orbena52->MeasText());
-    SetCell(1, row, orbena52->SumText());
-    SetCell(2, row, RecordDateText(orbena52->Now().date()));
-    SetCell(3, row, RecordTimeText(orbena52->Now().time()));
+    SetCell(0, row, source_.MeasText());
+    SetCell(1, row, source_.SumText());
+    const QDateTime now = source_.Now();
+    SetCell(2, row, RecordDateText(now.date()));
+    SetCell(3, row, RecordTimeText(now.time()));
     return row;
 }
 
 void TGridMeas::ArmRecording()
 {
-    record_counter = file_sampling->sampling_period;
+    record_counter = sampling_period_();
 }
 
 void TGridMeas::RecordTick()
@@ -175,17 +175,17 @@ void TGridMeas::RecordTick()
     // the next cycle must still record.
     if (record_counter < std::numeric_limits<std::int32_t>::max())
         ++record_counter;
-    if (record_counter < file_sampling->sampling_period)
+    if (record_counter < sampling_period_())
         return;
     record_counter = 0;
     const int row = AddTableRow();
-    if (orbena52->file_chosen)
+    if (source_.FileChosen())
         AppendRecord(row);
 }
 
 void TGridMeas::AppendRecord(int row)
 {
-    QFile file(orbena52->RecordingFileName());
+    QFile file(source_.RecordingFileName());
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
         ShowMessageBox(nullptr, QMessageBox::Warning, QStringLiteral("CHYBA"),
                        QStringLiteral("Nemůže otevřít výstupní soubor"));

@@ -2,10 +2,13 @@
 // "Naměřené hodnoty": the table of sampled readings (measured value, sum,
 // date, time), and the recording step that fills it every `sampling_period`
 // measurement cycles and appends the same record to the recording file.
+#include "RecordSource.h"
+
 #include <QDialog>
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 
 class QAction;
 class QDate;
@@ -30,7 +33,13 @@ public:
     static constexpr int kRowCount = 400;
     static constexpr int kColumnCount = 4;
 
-    explicit TGridMeas(QWidget* parent = nullptr);
+    // The recording period in measurement cycles, as the recording settings
+    // hold it at the moment of asking.
+    using PeriodFunction = std::function<std::int32_t()>;
+
+    // Records are made of what `source` (which outlives the window) supplies,
+    // every `sampling_period`() cycles.
+    TGridMeas(const RecordSource& source, PeriodFunction sampling_period, QWidget* parent = nullptr);
     ~TGridMeas() override;
 
     // The text of a cell by column and row, row 0 being the header.
@@ -63,5 +72,7 @@ protected:
 
 private:
     void SetCell(int column, int row, const QString& text);
+    const RecordSource& source_;
+    PeriodFunction sampling_period_;
     bool sized_ = false;
 };

@@ -1,8 +1,7 @@
 #include "Zaznam_vzorkovani.h"
 
-#include "Hl_modul.h"
+#include "ErrorBoundary.h"
 #include "MessageBoxes.h"
-#include "ProgramWindows.h"
 #include "SettingsStore.h"
 
 #include <QKeyEvent>
@@ -27,7 +26,7 @@ QFont DialogFont(int pixel_size, bool bold)
 
 } // namespace
 
-Tfile_sampling::Tfile_sampling(QWidget* parent) : QDialog(parent)
+Tfile_sampling::Tfile_sampling(SettingsStore& store, QWidget* parent) : QDialog(parent), store_(store)
 {
     setObjectName(QStringLiteral("file_sampling"));
     setWindowTitle(QStringLiteral("Záznam"));
@@ -57,7 +56,7 @@ Tfile_sampling::Tfile_sampling(QWidget* parent) : QDialog(parent)
     tl_ok->setObjectName(QStringLiteral("tl_ok"));
     tl_ok->setFont(bold);
     tl_ok->setGeometry(16, 72, 75, 25);
-    connect(tl_ok, &QPushButton::clicked, this, &Tfile_sampling::tl_okClick);
+    connect(tl_ok, &QPushButton::clicked, this, Guarded(this, &Tfile_sampling::tl_okClick));
 
     tl_cancel = new QPushButton(QStringLiteral("Storno"), this);
     tl_cancel->setObjectName(QStringLiteral("tl_cancel"));
@@ -71,14 +70,16 @@ Tfile_sampling::Tfile_sampling(QWidget* parent) : QDialog(parent)
     setFixedSize(249, 121);
     move(433, 189);
 
-    FormCreate();
+    // A stored period that cannot be read is shown; the window keeps its
+    // design value and start-up goes on.
+    RunGuarded([this] { FormCreate(); });
 }
 
 Tfile_sampling::~Tfile_sampling() = default;
 
 void Tfile_sampling::FormCreate()
 {
-    sampling_period = orbena52->Settings().LoadInt(kSection, kName, kDefaultPeriod);
+    sampling_period = store_.LoadInt(kSection, kName, kDefaultPeriod);
 }
 
 void Tfile_sampling::showEvent(QShowEvent* event)
@@ -115,7 +116,7 @@ void Tfile_sampling::tl_okClick()
     if (CheckPeriod(value) != 0)
         return;
     sampling_period = value;
-    orbena52->Settings().StoreInt(kSection, kName, value);
+    store_.StoreInt(kSection, kName, value);
     accept();
 }
 
@@ -130,6 +131,6 @@ bool Tfile_sampling::ed_zaznamKeyPress(QKeyEvent* event)
 {
     if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter)
         return false;
-    tl_okClick();
+    RunGuarded([this] { tl_okClick(); });
     return true;
 }

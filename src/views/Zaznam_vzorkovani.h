@@ -10,11 +10,13 @@ class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class SettingsStore;
 
 class Tfile_sampling : public QDialog {
     Q_OBJECT
 public:
-    explicit Tfile_sampling(QWidget* parent = nullptr);
+    // Reads and stores the period in `store`, which outlives the window.
+    explicit Tfile_sampling(SettingsStore& store, QWidget* parent = nullptr);
     ~Tfile_sampling() override;
 
     // 0 with the edit's value when it is a whole number of at least 1;
@@ -41,4 +43,6 @@ protected:
 private:
     // Enter in the edit does what OK does; gives true when the key was used.
     bool ed_zaznamKeyPress(QKeyEvent* event);
+
+    SettingsStore& store_;
 };

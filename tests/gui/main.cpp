@@ -11,8 +11,7 @@ int main(int argc, char** argv)
     if (std::getenv("QT_QPA_PLATFORM") == nullptr)
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     ::testing::InitGoogleTest(&argc, argv);
-    // The program's own application object, so that its top-level error
-    // handler is what the tests see.
+    // The program's own application object, with its resources registered.
     Kx52Application app(argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -2,6 +2,7 @@
 #include "ProgramFixture.h"
 
 #include "Hl_modul.h"
+#include "ErrorBoundary.h"
 #include "KxError.h"
 #include "LiveChart.h"
 #include "SettingsStore.h"
@@ -169,15 +170,19 @@ TEST(ErrorBox, AppendsAFullStopOnlyAfterACharacterThatSortsAfterIt)
     EXPECT_EQ(ErrorBoxText(QString()), QString());
 }
 
-// An object whose event handler raises the program's error halfway.
+// An object whose event handler raises the program's error halfway, inside
+// the error boundary every handler of the program runs in.
 class Raiser : public QObject {
 public:
     bool after_raise = false;
     bool event(QEvent* e) override
     {
         if (e->type() == QEvent::User) {
-            throw KxError("Sériový port COM3 nelze otevřít");
-            after_raise = true; // never reached
+            RunGuarded([this] {
+                throw KxError("Sériový port COM3 nelze otevřít");
+                after_raise = true; // never reached
+            });
+            return true;
         }
         return QObject::event(e);
     }

@@ -1,5 +1,7 @@
 #include "MessageBoxes.h"
 
+#include "ErrorBoundary.h"
+
 #include <QApplication>
 
 namespace {
@@ -35,4 +37,9 @@ void ShowErrorBox(const QString& message)
 {
     ShowMessageBox(QApplication::activeWindow(), QMessageBox::Critical, QStringLiteral("KX-52"),
                    ErrorBoxText(message), QMessageBox::Ok);
+}
+
+void ShowHandlerError(const QString& message)
+{
+    ShowErrorBox(message);
 }

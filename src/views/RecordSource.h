@@ -1,0 +1,17 @@
+#pragma once
+// What a record of the measured-values table and the recording file is made
+// of. The main window supplies it: its two value panels, its clock and the
+// recording file the user chose.
+#include <QDateTime>
+#include <QString>
+
+class RecordSource {
+public:
+    virtual ~RecordSource() = default;
+    virtual QString MeasText() const = 0;
+    virtual QString SumText() const = 0;
+    virtual QDateTime Now() const = 0;
+    // True once the user has chosen a recording file.
+    virtual bool FileChosen() const = 0;
+    virtual QString RecordingFileName() const = 0;
+};
