@@ -43,7 +43,6 @@ bool short_ack_positive(const std::uint8_t* frame, std::uint32_t received);
 // Link state, exposed read-only for the identification dialog and the tests.
 constexpr int kFrameSize = 256;
 constexpr int kIdentAreaSize = 250;
-const std::uint8_t* link_tx_frame();
 const std::uint8_t* link_rx_frame();
 std::uint8_t link_fc();
 std::uint8_t link_le();

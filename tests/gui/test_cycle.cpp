@@ -7,11 +7,16 @@
 #include "Hl_modul.h"
 #include "LiveChart.h"
 #include "Unitport.h"
+#include "Zaznam_mereni.h"
+#include "Zaznam_vzorkovani.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QLocale>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QTimer>
 
 namespace {
@@ -210,3 +215,39 @@ TEST_F(CycleTest, APointIsAddedAfterSettingTheLegendToTheNewestRows)
 }
 
 } // namespace
+
+// With the real timer and the real clock: a box raised inside a cycle (here a
+// recording file whose folder does not exist) leaves the timer running, so the
+// next seconds' cycles, rows and boxes come inside the box's message loop.
+TEST_F(CycleTest, CyclesGoOnWhileABoxRaisedInACycleIsOpen)
+{
+    orbena52->SetClock(SystemNow);
+    file_sampling->sampling_period = 1;
+    save_answer = dir.filePath(QStringLiteral("missing/zaznam.txt"));
+    int reads_in_box = -1;
+    int rows_in_box = -1;
+    SetMessageBoxHook([&](const MessageBoxRequest& r) {
+        boxes.push_back(r);
+        if (boxes.size() == 1) {
+            // The user leaves the first box open for 2.5 s.
+            const int reads_before = Reads();
+            const int rows_before = GridMeas->next_row;
+            QEventLoop open_box;
+            QTimer::singleShot(2500, &open_box, &QEventLoop::quit);
+            open_box.exec();
+            reads_in_box = Reads() - reads_before;
+            rows_in_box = GridMeas->next_row - rows_before;
+        }
+        return int(QMessageBox::Ok);
+    });
+    RunBox()->setChecked(true);
+    QElapsedTimer waited;
+    waited.start();
+    while (reads_in_box < 0 && waited.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    RunBox()->setChecked(false);
+    ASSERT_GE(reads_in_box, 0) << "no box came up";
+    EXPECT_EQ(boxes.front().text, QStringLiteral("Nemůže otevřít výstupní soubor"));
+    EXPECT_GE(reads_in_box, 2) << "the timer stood still while the box was open";
+    EXPECT_GE(rows_in_box, 2) << "no records were made while the box was open";
+}
