@@ -1,0 +1,112 @@
+#include "PortAssign.h"
+
+#include "ErrorBoundary.h"
+#include "MessageBoxes.h"
+
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+TPortAssign::TPortAssign(QWidget* parent, std::string dev_root, std::string sys_root, std::string config_dir)
+    : QDialog(parent),
+      dev_root_(std::move(dev_root)),
+      sys_root_(std::move(sys_root)),
+      config_dir_(std::move(config_dir))
+{
+    setObjectName(QStringLiteral("PortAssign"));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    auto* layout = new QVBoxLayout(this);
+    auto* caption = new QLabel(QStringLiteral("&Sériová zařízení v počítači:"), this);
+    layout->addWidget(caption);
+    lv_devices = new QListWidget(this);
+    lv_devices->setObjectName(QStringLiteral("lv_devices"));
+    lv_devices->setMinimumSize(460, 160);
+    caption->setBuddy(lv_devices);
+    layout->addWidget(lv_devices);
+    lb_info = new QLabel(this);
+    lb_info->setObjectName(QStringLiteral("lb_info"));
+    lb_info->setWordWrap(true);
+    lb_info->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    lb_info->setMinimumHeight(48);
+    layout->addWidget(lb_info);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    tl_assign = new QPushButton(QStringLiteral("Přiřadit"), this);
+    tl_assign->setObjectName(QStringLiteral("tl_assign"));
+    tl_assign->setDefault(true);
+    tl_cancel = new QPushButton(QStringLiteral("Storno"), this);
+    tl_cancel->setObjectName(QStringLiteral("tl_cancel"));
+    buttons->addWidget(tl_assign);
+    buttons->addWidget(tl_cancel);
+    layout->addLayout(buttons);
+
+    connect(tl_assign, &QPushButton::clicked, this, Guarded(this, &TPortAssign::tl_assignClick));
+    connect(tl_cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(lv_devices, &QListWidget::currentRowChanged, this, Guarded(this, &TPortAssign::ShowInfo));
+    connect(lv_devices, &QListWidget::itemActivated, this, Guarded(this, &TPortAssign::tl_assignClick));
+}
+
+QString TPortAssign::AccessAdvice(const SerialDevice& device)
+{
+    const QString group = QString::fromStdString(device.group.empty() ? std::string("dialout") : device.group);
+    return QStringLiteral("Zařízení %1 nemůžete otevřít: nemáte k němu práva. Přidejte svůj účet do skupiny "
+                          "%2 (sudo usermod -aG %2 $USER) a znovu se přihlaste.")
+        .arg(QString::fromStdString(device.path), group);
+}
+
+bool TPortAssign::Assign(int n)
+{
+    com_ = n;
+    setWindowTitle(QStringLiteral("Přiřazení portu COM %1").arg(n));
+    devices_ = ListSerialDevices(dev_root_, sys_root_);
+    lv_devices->clear();
+    for (const SerialDevice& device : devices_) {
+        QString text = QString::fromStdString(device.path);
+        if (!device.description.empty())
+            text += QStringLiteral("  –  ") + QString::fromStdString(device.description);
+        if (!device.accessible)
+            text += QStringLiteral("  (bez přístupu)");
+        lv_devices->addItem(text);
+    }
+    lv_devices->setEnabled(!devices_.empty());
+    tl_assign->setEnabled(!devices_.empty());
+    if (!devices_.empty())
+        lv_devices->setCurrentRow(0);
+    ShowInfo();
+    lv_devices->setFocus();
+    return exec() == QDialog::Accepted;
+}
+
+void TPortAssign::ShowInfo()
+{
+    const int row = lv_devices->currentRow();
+    if (devices_.empty()) {
+        lb_info->setText(QStringLiteral("V počítači nebylo nalezeno žádné sériové zařízení. Připojte převodník "
+                                        "a otevřete toto okno znovu."));
+    } else if (row >= 0 && row < static_cast<int>(devices_.size())) {
+        const SerialDevice& device = devices_[static_cast<std::size_t>(row)];
+        lb_info->setText(
+            device.accessible
+                ? QStringLiteral("COM %1 bude otevírat %2.").arg(com_).arg(QString::fromStdString(device.path))
+                : AccessAdvice(device));
+    } else {
+        lb_info->clear();
+    }
+    lv_devices->setAccessibleDescription(lb_info->text());
+}
+
+void TPortAssign::tl_assignClick()
+{
+    const int row = lv_devices->currentRow();
+    if (row < 0 || row >= static_cast<int>(devices_.size()))
+        return;
+    std::string error;
+    if (!AssignComDevice(com_, devices_[static_cast<std::size_t>(row)].path, error, config_dir_)) {
+        ShowMessageBox(this, QMessageBox::Warning, QStringLiteral("CHYBA"),
+                       QStringLiteral("Port COM %1 nelze přiřadit: %2").arg(com_).arg(QString::fromStdString(error)));
+        return;
+    }
+    accept();
+}

@@ -1,0 +1,46 @@
+#pragma once
+// "Přiřazení portu": the serial devices present on this computer, from which
+// the user makes one "COM n" (Linux; Windows names its ports itself). The
+// communication settings open it from the button beside the port list.
+#include "ComDevices.h"
+
+#include <QDialog>
+
+#include <string>
+#include <vector>
+
+class QLabel;
+class QListWidget;
+class QPushButton;
+
+class TPortAssign : public QDialog {
+    Q_OBJECT
+public:
+    // Devices are looked for below `dev_root` and described from `sys_root`
+    // (tests lay out their own); the link goes into `config_dir` (empty: the
+    // user's configuration folder).
+    explicit TPortAssign(QWidget* parent = nullptr, std::string dev_root = "/dev", std::string sys_root = "/sys",
+                         std::string config_dir = {});
+
+    // Lists the devices and shows the dialog for "COM `n`"; true when a
+    // device was made "COM n".
+    bool Assign(int n);
+
+    // The advice shown for a device this user may not open.
+    static QString AccessAdvice(const SerialDevice& device);
+
+    QListWidget* lv_devices = nullptr;
+    QLabel* lb_info = nullptr;
+    QPushButton* tl_assign = nullptr;
+    QPushButton* tl_cancel = nullptr;
+
+public Q_SLOTS:
+    void tl_assignClick();
+
+private:
+    void ShowInfo();
+
+    std::string dev_root_, sys_root_, config_dir_;
+    std::vector<SerialDevice> devices_;
+    int com_ = 0;
+};
