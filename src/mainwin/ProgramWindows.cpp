@@ -41,7 +41,7 @@ void CreateProgramWindows(std::string_view settings_folder, std::unique_ptr<Seri
     about_ident = new Tabout_ident();
     Form_menu = new TForm_menu();
     ZmenaAdresy = new TZmenaAdresy();
-    rotace3D = new Trotace3D();
+    rotace3D = new Trotace3D(*orbena52->Chart());
     GridMeas = new TGridMeas(*orbena52, [] { return file_sampling->sampling_period; });
     file_sampling = new Tfile_sampling(orbena52->Settings());
 }
