@@ -13,6 +13,7 @@
 
 #include "AboutBox.h"
 #include "About_ident.h"
+#include "ColorSwatch.h"
 #include "Menu_mod.h"
 #include "Rotace_3d.h"
 #include "Unitport.h"
@@ -20,13 +21,16 @@
 #include "Zaznam_vzorkovani.h"
 #include "Zmena_adresy.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
 #include <QEvent>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -315,7 +319,32 @@ void Torbena52::mn_measClick()
 
 void Torbena52::mn_nast_grafClick()
 {
-    rotace3D->exec();
+    // The measurement timer keeps running: points added meanwhile take the
+    // pen colour and the bound of the record, which changes only on OK.
+    rotace3D->check_3D->setChecked(chart.view_3d);
+    rotace3D->pa_barva_mriz->SetColorValue(chart.grid_color);
+    rotace3D->pa_barva_okraj->SetColorValue(chart.border_color);
+    rotace3D->bar_3D->setValue(chart.depth_3d);
+    rotace3D->ed_poc_mer->setText(QString::number(chart.points_kept));
+    rotace3D->pa_barva_pera->SetColorValue(chart.pen_color);
+
+    if (rotace3D->exec() != QDialog::Accepted) {
+        // Undo the dialog's live changes from the unchanged record.
+        Chart1->SetDepth3D(chart.depth_3d);
+        Chart1->SetView3D(chart.view_3d);
+        Chart1->SetBackWallColor(chart.grid_color);
+        Chart1->SetSurfaceColor(chart.border_color);
+        return;
+    }
+    chart.pen_color = rotace3D->pa_barva_pera->ColorValue();
+    chart.border_color = Chart1->SurfaceColor();
+    chart.grid_color = Chart1->BackWallColor();
+    chart.depth_3d = Chart1->Depth3D();
+    chart.view_3d = Chart1->View3D();
+    // OK closes only on a whole number within range.
+    std::int32_t points = 0;
+    if (ParseInt32(rotace3D->ed_poc_mer->text().toStdString(), points))
+        chart.points_kept = points;
 }
 
 void Torbena52::mn_samplingClick()
@@ -375,9 +404,10 @@ void Torbena52::tl_readClick()
 
 void Torbena52::NulovnSUMY1Click()
 {
-    const int answer = ShowMessageBox(this, QMessageBox::Question, QStringLiteral("Dotaz"),
-                                      QStringLiteral("Vznikl požadavek na nulování SUMY.\nOpravdu chceš vynulovat SUMU?"),
-                                      QMessageBox::Yes | QMessageBox::No);
+    const int answer =
+        ShowMessageBox(this, QMessageBox::Question, QStringLiteral("Dotaz"),
+                       QStringLiteral("Vznikl požadavek na nulování SUMY.\nOpravdu chceš vynulovat SUMU?"),
+                       QMessageBox::Yes | QMessageBox::No);
     if (answer != QMessageBox::Yes)
         return;
     if (port->OpenPort(port->SelectedPort()) == 1)
@@ -388,8 +418,7 @@ void Torbena52::NulovnSUMY1Click()
 
 void Torbena52::mn_saveClick()
 {
-    const QString chosen =
-        save_dialog_ ? save_dialog_(this, save_file_name_) : RunSaveDialog(this, save_file_name_);
+    const QString chosen = save_dialog_ ? save_dialog_(this, save_file_name_) : RunSaveDialog(this, save_file_name_);
     if (chosen.isEmpty())
         return;
     save_file_name_ = QFileInfo(chosen).absoluteFilePath();
