@@ -6,60 +6,161 @@
 #include "SettingsStore.h"
 
 #include <QComboBox>
+#include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QTableWidget>
+#include <QTimer>
 
 namespace {
-const char* const kBaudRates[] = {"110",   "300",   "600",    "1200",   "2400",   "4800",   "9600",
+
+const char* const kBaudRates[] = {"110",   "300",   "600",   "1200",  "2400",   "4800",   "9600",
                                   "19200", "38400", "56000", "57600", "115200", "128000", "256000"};
+
+// The address table: 16 columns x 8 rows of 28 x 20 pixels, plus the header
+// row and column of the same size.
+constexpr int kColumns = 16;
+constexpr int kRows = 8;
+constexpr int kCellWidth = 28;
+constexpr int kCellHeight = 20;
+
+// Top row of lists, the table under it, the buttons at the bottom.
+constexpr int kLeft = 28;
+constexpr int kListStep = 125;
+constexpr int kListWidth = 106;
+
+const QString kQuestion =
+    QStringLiteral("Byly provedeny změny v nastavení.\nOpravdu se chceš vrátit k původnímu nastavení?");
+
+QComboBox* MakeList(QWidget* parent, QLabel* label, int x, const QString& hint)
+{
+    auto* list = new QComboBox(parent);
+    list->setGeometry(x, 30, kListWidth, 24);
+    list->setToolTip(hint);
+    label->setBuddy(list);
+    // Screen readers name the list after its label, without the colon.
+    QString name = label->text().trimmed();
+    if (name.endsWith(u':'))
+        name.chop(1);
+    list->setAccessibleName(name);
+    return list;
+}
+
+QPushButton* MakeButton(QWidget* parent, const QString& caption, int x, const QString& hint)
+{
+    auto* button = new QPushButton(caption, parent);
+    button->setGeometry(x, 284, 90, 26);
+    button->setToolTip(hint);
+    return button;
+}
+
 } // namespace
 
 Tport::Tport(SettingsStore& store, std::unique_ptr<SerialBackend> backend, QWidget* parent)
-    : QDialog(parent), ComPort(std::move(backend)), store_(store)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      ComPort(std::move(backend)),
+      store_(store)
 {
     setWindowTitle(QStringLiteral("Komunikační port"));
     setFixedSize(537, 321);
     auto label = [this](const QString& text, int x, int y) {
         auto* l = new QLabel(text, this);
         l->move(x, y);
+        l->adjustSize();
         return l;
     };
-    label(QStringLiteral("Sériová linka:"), 16, 16);
-    cb_com = new QComboBox(this);
-    cb_com->setGeometry(16, 32, 105, 21);
-    cb_com->setToolTip(QStringLiteral("Nastaví komunikační linku"));
+    cb_com = MakeList(this, label(QStringLiteral("Sériová linka:"), kLeft, 12), kLeft,
+                      QStringLiteral("Nastaví komunikační linku"));
     cb_com->addItem(QStringLiteral("žádný port"));
     for (int i = 1; i <= 8; ++i)
         cb_com->addItem(QStringLiteral("COM %1").arg(i));
-
-    label(QStringLiteral("Přenosová rychlost"), 16, 64);
-    cb_baudrate = new QComboBox(this);
-    cb_baudrate->setGeometry(16, 80, 105, 21);
-
-    label(QStringLiteral("Adresa přístroje:"), 16, 112);
-    cb_da = new QComboBox(this);
-    cb_da->setGeometry(16, 128, 105, 21);
-    cb_da->setToolTip(QStringLiteral("Nastaví adresu přístroje"));
-    label(QStringLiteral("Adresa počítače: "), 16, 160);
-    cb_sa = new QComboBox(this);
-    cb_sa->setGeometry(16, 176, 105, 21);
-    cb_sa->setToolTip(QStringLiteral("Nastaví adresu počítače"));
+    cb_baudrate = MakeList(this, label(QStringLiteral("Přenosová rychlost"), kLeft + kListStep, 12), kLeft + kListStep,
+                           QString());
+    cb_da = MakeList(this, label(QStringLiteral("Adresa přístroje:"), kLeft + 2 * kListStep, 12), kLeft + 2 * kListStep,
+                     QStringLiteral("Nastaví adresu přístroje"));
+    cb_sa = MakeList(this, label(QStringLiteral("Adresa počítače: "), kLeft + 3 * kListStep, 12), kLeft + 3 * kListStep,
+                     QStringLiteral("Nastaví adresu počítače"));
     for (int a = 0; a <= 126; ++a) {
         cb_da->addItem(QString::number(a));
         cb_sa->addItem(QString::number(a));
     }
 
-    tl_ok = new QPushButton(QStringLiteral("OK"), this);
-    tl_ok->setGeometry(16, 280, 75, 25);
-    tl_ok->setToolTip(QStringLiteral("Návrat a potvrzení změn"));
+    QLabel* table_label = label(QStringLiteral("Tabulka adres:"), kLeft, 68);
+    str_tab = new QTableWidget(kRows, kColumns, this);
+    str_tab->setObjectName(QStringLiteral("str_tab"));
+    str_tab->setAccessibleName(QStringLiteral("Tabulka adres"));
+    table_label->setBuddy(str_tab);
+    QFont grid_font(QStringLiteral("Arial"));
+    grid_font.setPixelSize(13);
+    grid_font.setBold(true);
+    str_tab->setFont(grid_font);
+    str_tab->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    str_tab->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    str_tab->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    str_tab->setSelectionMode(QAbstractItemView::SingleSelection);
+    str_tab->setTextElideMode(Qt::ElideNone);
+    str_tab->setWordWrap(false);
+    for (QHeaderView* header : {str_tab->horizontalHeader(), str_tab->verticalHeader()}) {
+        header->setMinimumSectionSize(1);
+        header->setSectionResizeMode(QHeaderView::Fixed);
+        header->setHighlightSections(false);
+    }
+    str_tab->horizontalHeader()->setDefaultSectionSize(kCellWidth);
+    str_tab->horizontalHeader()->setFixedHeight(kCellHeight);
+    str_tab->verticalHeader()->setDefaultSectionSize(kCellHeight);
+    str_tab->verticalHeader()->setFixedWidth(kCellWidth);
+    const int frame = 2 * str_tab->frameWidth();
+    str_tab->setGeometry(kLeft, 86, (kColumns + 1) * kCellWidth + frame, (kRows + 1) * kCellHeight + frame);
+    for (int row = 0; row < kRows; ++row) {
+        for (int column = 0; column < kColumns; ++column) {
+            auto* item = new QTableWidgetItem();
+            item->setFlags(Qt::ItemIsEnabled);
+            item->setTextAlignment(Qt::AlignCenter);
+            str_tab->setItem(row, column, item);
+        }
+    }
+    // The table only shows: it takes neither focus nor clicks, and its texts
+    // keep their normal colours instead of the greyed ones of a disabled
+    // control.
+    QPalette palette = str_tab->palette();
+    for (QPalette::ColorRole role :
+         {QPalette::Text, QPalette::WindowText, QPalette::ButtonText, QPalette::Base, QPalette::Button,
+          QPalette::Window, QPalette::Highlight, QPalette::HighlightedText})
+        palette.setColor(QPalette::Disabled, role, palette.color(QPalette::Active, role));
+    str_tab->setPalette(palette);
+    str_tab->setFocusPolicy(Qt::NoFocus);
+    str_tab->setEnabled(false);
+
+    tl_ok = MakeButton(this, QStringLiteral("OK"), kLeft, QStringLiteral("Návrat a potvrzení změn"));
     tl_ok->setDefault(true);
-    tl_cancel = new QPushButton(QStringLiteral("Storno"), this);
-    tl_cancel->setGeometry(104, 280, 75, 25);
-    tl_cancel->setToolTip(QStringLiteral("Storno"));
+    tl_cancel = MakeButton(this, QStringLiteral("Storno"), kLeft + 98, QStringLiteral("Storno"));
+    tl_najit =
+        MakeButton(this, QStringLiteral("Najít adresy"), kLeft + 293, QStringLiteral("Spustí vyhledávání adres"));
+    tl_prerusit =
+        MakeButton(this, QStringLiteral("Přerušit"), kLeft + 391, QStringLiteral("Přeruší vyhledávání adres"));
+    tl_prerusit->setEnabled(false);
+
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(kSearchIntervalMs);
+
+    setTabOrder(cb_com, cb_baudrate);
+    setTabOrder(cb_baudrate, cb_da);
+    setTabOrder(cb_da, cb_sa);
+    setTabOrder(cb_sa, tl_ok);
+    setTabOrder(tl_ok, tl_cancel);
+    setTabOrder(tl_cancel, tl_najit);
+    setTabOrder(tl_najit, tl_prerusit);
 
     connect(tl_ok, &QPushButton::clicked, this, &QDialog::accept);
+    // "Storno" closes the dialog after its handler, also when the handler
+    // ended with an error.
     connect(tl_cancel, &QPushButton::clicked, this, Guarded(this, &Tport::tl_cancelClick));
+    connect(tl_cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(tl_najit, &QPushButton::clicked, this, Guarded(this, &Tport::tl_najitClick));
+    connect(tl_prerusit, &QPushButton::clicked, this, Guarded(this, &Tport::tl_prerusitClick));
+    connect(Timer1, &QTimer::timeout, this, Guarded(this, &Tport::Timer1Timer));
     connect(cb_com, &QComboBox::activated, this, Guarded(this, &Tport::cb_comChange));
     connect(cb_baudrate, &QComboBox::activated, this, Guarded(this, &Tport::cb_baudrateChange));
     connect(cb_da, &QComboBox::activated, this, Guarded(this, &Tport::cb_daChange));
@@ -81,28 +182,43 @@ void Tport::FormCreate()
     com_index = store_.LoadInt("PORT", "COM", 1);
     baud_rate = store_.LoadInt("PORT", "BAUDRATE", 9600);
 
-    const QSignalBlocker block_sa(cb_sa);
-    const QSignalBlocker block_da(cb_da);
+    // An address of 127 or more has no item and is still given to the link.
     cb_sa->setCurrentIndex(source_address);
     set_source_address(static_cast<std::uint8_t>(source_address));
     cb_da->setCurrentIndex(dest_address);
     set_dest_address(static_cast<std::uint8_t>(dest_address));
 
-    const QSignalBlocker block_baud(cb_baudrate);
     cb_baudrate->clear();
     for (const char* rate : kBaudRates)
         cb_baudrate->addItem(QString::fromLatin1(rate));
     // A stored speed outside the list selects nothing and is still used.
     cb_baudrate->setCurrentIndex(cb_baudrate->findText(QString::number(baud_rate)));
 
-    const QSignalBlocker block_com(cb_com);
     cb_com->setCurrentIndex(com_index);
+    FillGridHeaders();
     TakeSnapshot();
+}
+
+void Tport::FillGridHeaders()
+{
+    // "x" and the low hexadecimal digit over the columns, the high digit and
+    // "x" beside the rows.
+    for (int column = 0; column < kColumns; ++column)
+        str_tab->setHorizontalHeaderItem(
+            column, new QTableWidgetItem(QLatin1Char('x') + QString::number(column, 16).toUpper()));
+    for (int row = 0; row < kRows; ++row)
+        str_tab->setVerticalHeaderItem(row, new QTableWidgetItem(QString::number(row) + QLatin1Char('x')));
 }
 
 void Tport::TakeSnapshot()
 {
     snapshot_ = {baud_rate, dest_address, source_address, com_index};
+}
+
+bool Tport::SettingsChanged() const
+{
+    return baud_rate != snapshot_.baud_rate || dest_address != snapshot_.dest_address ||
+           source_address != snapshot_.source_address || com_index != snapshot_.com_index;
 }
 
 void Tport::showEvent(QShowEvent* event)
@@ -113,18 +229,35 @@ void Tport::showEvent(QShowEvent* event)
 
 void Tport::FormShow()
 {
+    // A port that cannot be opened is reported; the dialog still opens.
     if (OpenPort(com_index) == 1)
         RaiseOpenError();
+    // The address change dialog may have moved the instrument meanwhile.
     dest_address = get_dest_address();
-    const QSignalBlocker block(cb_da);
     cb_da->setCurrentIndex(dest_address);
     TakeSnapshot();
 }
 
 void Tport::done(int result)
 {
+    // A search never outlives the dialog: the port is closed right after it.
+    if (Searching())
+        tl_prerusitClick();
     QDialog::done(result);
     RunGuarded([this] { FormClose(); });
+}
+
+void Tport::keyPressEvent(QKeyEvent* event)
+{
+    // Escape is "Storno": it runs its handler, and does nothing while
+    // "Storno" is disabled (during a search).
+    if (event->matches(QKeySequence::Cancel)) {
+        event->accept();
+        if (tl_cancel->isEnabled())
+            tl_cancel->click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void Tport::FormClose()
@@ -133,12 +266,35 @@ void Tport::FormClose()
     store_.StoreInt("ADRESA", "DA", dest_address);
     store_.StoreInt("PORT", "BAUDRATE", baud_rate);
     // "žádný port" is never stored: the next start offers COM 1.
-    store_.StoreInt("PORT", "COM", com_index == 0 ? 1 : com_index);
+    if (com_index == 0)
+        com_index = 1;
+    store_.StoreInt("PORT", "COM", com_index);
 }
 
 void Tport::cb_comChange()
 {
-    com_index = cb_com->currentIndex();
+    ChangePort(cb_com->currentIndex());
+}
+
+void Tport::cb_baudrateChange()
+{
+    ChangeSpeed(cb_baudrate->currentText().toInt());
+}
+
+void Tport::cb_daChange()
+{
+    ChangeDestAddress(cb_da->currentIndex());
+}
+
+void Tport::cb_saChange()
+{
+    ChangeSourceAddress(cb_sa->currentIndex());
+}
+
+void Tport::ChangePort(std::int32_t index)
+{
+    com_index = index;
+    // "žádný port" leaves the port opened before open until the dialog closes.
     if (com_index != 0) {
         ClosePort();
         if (OpenPort(com_index) == 1)
@@ -146,40 +302,127 @@ void Tport::cb_comChange()
     }
 }
 
-void Tport::cb_baudrateChange()
+void Tport::ChangeSpeed(std::int32_t baud)
 {
-    baud_rate = cb_baudrate->currentText().toInt();
-    SetLineSpeed(baud_rate);
+    SetLineSpeed(baud);
     ApplyLineSettings();
 }
 
-void Tport::cb_daChange()
+void Tport::ChangeDestAddress(std::int32_t address)
 {
-    dest_address = cb_da->currentIndex();
+    dest_address = address;
     set_dest_address(static_cast<std::uint8_t>(dest_address));
 }
 
-void Tport::cb_saChange()
+void Tport::ChangeSourceAddress(std::int32_t address)
 {
-    source_address = cb_sa->currentIndex();
+    source_address = address;
     set_source_address(static_cast<std::uint8_t>(source_address));
 }
 
 void Tport::tl_cancelClick()
 {
-    // Back to the settings the dialog was opened with.
-    baud_rate = snapshot_.baud_rate;
-    dest_address = snapshot_.dest_address;
-    source_address = snapshot_.source_address;
-    com_index = snapshot_.com_index;
-    set_dest_address(static_cast<std::uint8_t>(dest_address));
-    set_source_address(static_cast<std::uint8_t>(source_address));
-    const QSignalBlocker b1(cb_com), b2(cb_da), b3(cb_sa), b4(cb_baudrate);
-    cb_com->setCurrentIndex(com_index);
-    cb_da->setCurrentIndex(dest_address);
-    cb_sa->setCurrentIndex(source_address);
-    cb_baudrate->setCurrentIndex(cb_baudrate->findText(QString::number(baud_rate)));
-    reject();
+    if (!SettingsChanged())
+        return;
+    if (ShowMessageBox(this, QMessageBox::Question, QStringLiteral("Dotaz"), kQuestion,
+                       QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
+        // The changes stay and become the settings to go back to.
+        TakeSnapshot();
+        return;
+    }
+    // Back to the snapshot, each setting through its own change handling, so
+    // the port is opened again and the speed applied to it.
+    const Snapshot back = snapshot_;
+    if (com_index != back.com_index) {
+        cb_com->setCurrentIndex(back.com_index);
+        ChangePort(back.com_index);
+    }
+    if (baud_rate != back.baud_rate) {
+        cb_baudrate->setCurrentIndex(cb_baudrate->findText(QString::number(back.baud_rate)));
+        ChangeSpeed(back.baud_rate);
+    }
+    if (dest_address != back.dest_address) {
+        cb_da->setCurrentIndex(back.dest_address);
+        ChangeDestAddress(back.dest_address);
+    }
+    if (source_address != back.source_address) {
+        cb_sa->setCurrentIndex(back.source_address);
+        ChangeSourceAddress(back.source_address);
+    }
+}
+
+bool Tport::Searching() const
+{
+    return Timer1->isActive();
+}
+
+void Tport::SetSearchState(bool searching)
+{
+    tl_prerusit->setEnabled(searching);
+    for (QWidget* control :
+         {static_cast<QWidget*>(tl_ok), static_cast<QWidget*>(tl_cancel), static_cast<QWidget*>(cb_sa),
+          static_cast<QWidget*>(cb_da), static_cast<QWidget*>(cb_com), static_cast<QWidget*>(cb_baudrate)})
+        control->setEnabled(!searching);
+    if (searching)
+        Timer1->start();
+    else
+        Timer1->stop();
+}
+
+void Tport::tl_najitClick()
+{
+    // Also during a search: the table is cleared and the search starts again
+    // at address 0.
+    for (int address = 0; address < kSearchEnd; ++address)
+        SetAddressCell(address, QStringLiteral(" "));
+    search_address = 0;
+    SetSearchState(true);
+}
+
+void Tport::tl_prerusitClick()
+{
+    // The table keeps what it shows.
+    SetSearchState(false);
+}
+
+void Tport::Timer1Timer()
+{
+    if (search_address >= kSearchEnd) {
+        SetSearchState(false);
+        return;
+    }
+    // The probe borrows the link's destination; the chosen instrument
+    // address is never changed by the search.
+    const std::uint8_t remembered = get_dest_address();
+    // "*" marks the last address probed without an answer.
+    if (search_address == 0)
+        SetAddressCell(0, QStringLiteral("*"));
+    else if (AddressCellText(search_address - 1) == QLatin1String("*"))
+        SetAddressCell(search_address - 1, QStringLiteral(" "));
+    str_tab->setCurrentItem(AddressCell(search_address));
+
+    set_dest_address(static_cast<std::uint8_t>(search_address));
+    const bool answered = probe_address() == 1;
+    SetAddressCell(search_address, answered ? QString::number(search_address) : QStringLiteral("*"));
+    ++search_address;
+    if (search_address >= kSearchEnd)
+        SetSearchState(false);
+    set_dest_address(remembered);
+}
+
+QTableWidgetItem* Tport::AddressCell(int address) const
+{
+    return str_tab->item(address / kColumns, address % kColumns);
+}
+
+void Tport::SetAddressCell(int address, const QString& text)
+{
+    AddressCell(address)->setText(text);
+}
+
+QString Tport::AddressCellText(int address) const
+{
+    return AddressCell(address)->text();
 }
 
 void Tport::OnPortSelectionReset()
