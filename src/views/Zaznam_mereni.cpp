@@ -56,9 +56,30 @@ QString TimeFormatWithoutZone(const QString& format)
     return result;
 }
 
-QString RecordDateText(const QDate& date)
+QString DateFormatWithFullYear(const QString& format)
 {
-    return QLocale::system().toString(date, QLocale::ShortFormat);
+    QString result;
+    bool quoted = false;
+    qsizetype i = 0;
+    while (i < format.size()) {
+        const QChar ch = format[i];
+        if (ch == u'\'') {
+            quoted = !quoted;
+        } else if (!quoted && ch == u'y') {
+            while (i < format.size() && format[i] == u'y')
+                ++i;
+            result += QStringLiteral("yyyy");
+            continue;
+        }
+        result += ch;
+        ++i;
+    }
+    return result;
+}
+
+QString RecordDateText(const QDate& date, const QLocale& locale)
+{
+    return locale.toString(date, DateFormatWithFullYear(locale.dateFormat(QLocale::ShortFormat)));
 }
 
 QString RecordTimeText(const QTime& time)

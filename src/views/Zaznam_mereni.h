@@ -5,6 +5,7 @@
 #include "RecordSource.h"
 
 #include <QDialog>
+#include <QLocale>
 #include <QString>
 
 #include <cstdint>
@@ -18,8 +19,11 @@ class QShowEvent;
 class QTableWidget;
 class QTime;
 
-// The record's date: the locale's short date format.
-QString RecordDateText(const QDate& date);
+// The record's date: the locale's short date format (order and separators)
+// with the year always in four digits, so that no record is ambiguous.
+QString RecordDateText(const QDate& date, const QLocale& locale = QLocale::system());
+// A date format whose year (y, yy, yyyy outside quotes) is written in full.
+QString DateFormatWithFullYear(const QString& format);
 // The record's time: the locale's long time format without its time-zone part.
 QString RecordTimeText(const QTime& time);
 // A time format with the time-zone tokens (t, tt, ttt, tttt outside quotes)

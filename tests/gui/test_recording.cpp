@@ -285,6 +285,34 @@ TEST_F(RecordingTest, KonecClosesTableWithOkAndRowsSurvive)
     GridMeas->hide();
 }
 
+TEST(RecordDate, KeepsTheLocalesOrderAndSeparatorsWithAFourDigitYear)
+{
+    const struct {
+        QLocale locale;
+        const char* text;
+    } locales[] = {
+        {QLocale(QLocale::Czech, QLocale::Czechia), "07.12.2026"},
+        {QLocale(QLocale::English, QLocale::UnitedStates), "12/7/2026"},
+        {QLocale(QLocale::German, QLocale::Germany), "07.12.2026"},
+        {QLocale(QLocale::Swedish, QLocale::Sweden), "2026-12-07"},
+    };
+    for (const auto& l : locales)
+        EXPECT_EQ(RecordDateText(QDate(2026, 12, 7), l.locale), QLatin1String(l.text)) << l.locale.name().toStdString();
+    EXPECT_EQ(RecordDateText(QDate(1999, 1, 2), QLocale(QLocale::Czech, QLocale::Czechia)),
+              QStringLiteral("02.01.1999"));
+
+    const struct {
+        const char* format;
+        const char* full;
+    } formats[] = {
+        {"dd.MM.yy", "dd.MM.yyyy"},           {"M/d/yy", "M/d/yyyy"},
+        {"d. M. yyyy", "d. M. yyyy"},         {"y-MM-dd", "yyyy-MM-dd"},
+        {"dd 'yy' MM yy", "dd 'yy' MM yyyy"}, {"dd.MM.", "dd.MM."},
+    };
+    for (const auto& f : formats)
+        EXPECT_EQ(DateFormatWithFullYear(QLatin1String(f.format)), QLatin1String(f.full)) << f.format;
+}
+
 TEST(RecordTimeFormat, ZonePartIsRemoved)
 {
     EXPECT_EQ(TimeFormatWithoutZone(QStringLiteral("HH:mm:ss t")), QStringLiteral("HH:mm:ss"));
