@@ -84,8 +84,10 @@ QString RunSaveDialog(QWidget* parent, const QString& start_name)
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(QStringLiteral("TXT"));
+    // The filter's name already shows its pattern: Qt must not add it again.
     dialog.setNameFilter(QStringLiteral("Textový soubor [*.txt] (*.txt)"));
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setOption(QFileDialog::HideNameFilterDetails, true);
     dialog.setOption(QFileDialog::ReadOnly, false);
     dialog.setSizeGripEnabled(true);
     dialog.selectFile(start_name);

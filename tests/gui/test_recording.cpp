@@ -7,10 +7,14 @@
 #include "Zaznam_mereni.h"
 #include "Zaznam_vzorkovani.h"
 
+#include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QLocale>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -283,6 +287,29 @@ TEST_F(RecordingTest, KonecClosesTableWithOkAndRowsSurvive)
     EXPECT_EQ(GridMeas->Cell(0, 1), QStringLiteral("12,500"));
     EXPECT_EQ(GridMeas->Cell(0, 2), QStringLiteral("12,500"));
     GridMeas->hide();
+}
+
+TEST_F(RecordingTest, TheFileDialogShowsItsFilterAsTextAndRecordsIntoTheChosenFile)
+{
+    QStringList filters;
+    QTimer::singleShot(0, [&] {
+        QFileDialog* dialog = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* d = qobject_cast<QFileDialog*>(w); d != nullptr && d->isVisible())
+                dialog = d;
+        ASSERT_NE(dialog, nullptr);
+        auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        if (types != nullptr)
+            for (int i = 0; i < types->count(); ++i)
+                filters << types->itemText(i);
+        dialog->setDirectory(dir_.path());
+        dialog->selectFile(QStringLiteral("zaznam.txt"));
+        QMetaObject::invokeMethod(dialog, &QDialog::accept);
+    });
+    orbena52->mn_saveClick();
+    EXPECT_EQ(filters, QStringList{QStringLiteral("Textový soubor [*.txt]")});
+    EXPECT_TRUE(orbena52->FileChosen());
+    EXPECT_EQ(orbena52->RecordingFileName(), QDir(dir_.path()).absoluteFilePath(QStringLiteral("zaznam.txt")));
 }
 
 TEST(RecordDate, KeepsTheLocalesOrderAndSeparatorsWithAFourDigitYear)
