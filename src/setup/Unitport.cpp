@@ -59,7 +59,8 @@ QPushButton* MakeButton(QWidget* parent, const QString& caption, int x, const QS
 } // namespace
 
 Tport::Tport(SettingsStore& store, std::unique_ptr<SerialBackend> backend, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint),
       ComPort(std::move(backend)),
       store_(store)
 {
@@ -106,6 +107,7 @@ Tport::Tport(SettingsStore& store, std::unique_ptr<SerialBackend> backend, QWidg
         header->setMinimumSectionSize(1);
         header->setSectionResizeMode(QHeaderView::Fixed);
         header->setHighlightSections(false);
+        header->setFont(grid_font);
     }
     str_tab->horizontalHeader()->setDefaultSectionSize(kCellWidth);
     str_tab->horizontalHeader()->setFixedHeight(kCellHeight);
@@ -116,7 +118,9 @@ Tport::Tport(SettingsStore& store, std::unique_ptr<SerialBackend> backend, QWidg
     for (int row = 0; row < kRows; ++row) {
         for (int column = 0; column < kColumns; ++column) {
             auto* item = new QTableWidgetItem();
-            item->setFlags(Qt::ItemIsEnabled);
+            // Selectable, so that the probed address shows as the current
+            // cell; the user cannot select anything in the disabled table.
+            item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
             item->setTextAlignment(Qt::AlignCenter);
             str_tab->setItem(row, column, item);
         }
