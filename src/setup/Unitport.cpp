@@ -56,6 +56,58 @@ QPushButton* MakeButton(QWidget* parent, const QString& caption, int x, const QS
     return button;
 }
 
+// The address table: 28 x 20 pixel cells in bold Arial of 13 pixels.
+QTableWidget* MakeAddressTable(QWidget* parent)
+{
+    auto* table = new QTableWidget(kRows, kColumns, parent);
+    table->setObjectName(QStringLiteral("str_tab"));
+    table->setAccessibleName(QStringLiteral("Tabulka adres"));
+    QFont grid_font(QStringLiteral("Arial"));
+    grid_font.setPixelSize(13);
+    grid_font.setBold(true);
+    table->setFont(grid_font);
+    table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    table->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setSelectionMode(QAbstractItemView::SingleSelection);
+    table->setTextElideMode(Qt::ElideNone);
+    table->setWordWrap(false);
+    for (QHeaderView* header : {table->horizontalHeader(), table->verticalHeader()}) {
+        header->setMinimumSectionSize(1);
+        header->setSectionResizeMode(QHeaderView::Fixed);
+        header->setHighlightSections(false);
+        header->setFont(grid_font);
+    }
+    table->horizontalHeader()->setDefaultSectionSize(kCellWidth);
+    table->horizontalHeader()->setFixedHeight(kCellHeight);
+    table->verticalHeader()->setDefaultSectionSize(kCellHeight);
+    table->verticalHeader()->setFixedWidth(kCellWidth);
+    const int frame = 2 * table->frameWidth();
+    table->setGeometry(kLeft, 86, (kColumns + 1) * kCellWidth + frame, (kRows + 1) * kCellHeight + frame);
+    for (int row = 0; row < kRows; ++row) {
+        for (int column = 0; column < kColumns; ++column) {
+            auto* item = new QTableWidgetItem();
+            // Selectable, so that the probed address shows as the current
+            // cell; the user cannot select anything in the disabled table.
+            item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+            item->setTextAlignment(Qt::AlignCenter);
+            table->setItem(row, column, item);
+        }
+    }
+    // The table only shows: it takes neither focus nor clicks, and its texts
+    // keep their normal colours instead of the greyed ones of a disabled
+    // control.
+    QPalette palette = table->palette();
+    for (QPalette::ColorRole role :
+         {QPalette::Text, QPalette::WindowText, QPalette::ButtonText, QPalette::Base, QPalette::Button,
+          QPalette::Window, QPalette::Highlight, QPalette::HighlightedText})
+        palette.setColor(QPalette::Disabled, role, palette.color(QPalette::Active, role));
+    table->setPalette(palette);
+    table->setFocusPolicy(Qt::NoFocus);
+    table->setEnabled(false);
+    return table;
+}
+
 } // namespace
 
 Tport::Tport(SettingsStore& store, std::unique_ptr<SerialBackend> backend, QWidget* parent)
@@ -89,53 +141,8 @@ Tport::Tport(SettingsStore& store, std::unique_ptr<SerialBackend> backend, QWidg
     }
 
     QLabel* table_label = label(QStringLiteral("Tabulka adres:"), kLeft, 68);
-    str_tab = new QTableWidget(kRows, kColumns, this);
-    str_tab->setObjectName(QStringLiteral("str_tab"));
-    str_tab->setAccessibleName(QStringLiteral("Tabulka adres"));
+    str_tab = MakeAddressTable(this);
     table_label->setBuddy(str_tab);
-    QFont grid_font(QStringLiteral("Arial"));
-    grid_font.setPixelSize(13);
-    grid_font.setBold(true);
-    str_tab->setFont(grid_font);
-    str_tab->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    str_tab->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    str_tab->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    str_tab->setSelectionMode(QAbstractItemView::SingleSelection);
-    str_tab->setTextElideMode(Qt::ElideNone);
-    str_tab->setWordWrap(false);
-    for (QHeaderView* header : {str_tab->horizontalHeader(), str_tab->verticalHeader()}) {
-        header->setMinimumSectionSize(1);
-        header->setSectionResizeMode(QHeaderView::Fixed);
-        header->setHighlightSections(false);
-        header->setFont(grid_font);
-    }
-    str_tab->horizontalHeader()->setDefaultSectionSize(kCellWidth);
-    str_tab->horizontalHeader()->setFixedHeight(kCellHeight);
-    str_tab->verticalHeader()->setDefaultSectionSize(kCellHeight);
-    str_tab->verticalHeader()->setFixedWidth(kCellWidth);
-    const int frame = 2 * str_tab->frameWidth();
-    str_tab->setGeometry(kLeft, 86, (kColumns + 1) * kCellWidth + frame, (kRows + 1) * kCellHeight + frame);
-    for (int row = 0; row < kRows; ++row) {
-        for (int column = 0; column < kColumns; ++column) {
-            auto* item = new QTableWidgetItem();
-            // Selectable, so that the probed address shows as the current
-            // cell; the user cannot select anything in the disabled table.
-            item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-            item->setTextAlignment(Qt::AlignCenter);
-            str_tab->setItem(row, column, item);
-        }
-    }
-    // The table only shows: it takes neither focus nor clicks, and its texts
-    // keep their normal colours instead of the greyed ones of a disabled
-    // control.
-    QPalette palette = str_tab->palette();
-    for (QPalette::ColorRole role :
-         {QPalette::Text, QPalette::WindowText, QPalette::ButtonText, QPalette::Base, QPalette::Button,
-          QPalette::Window, QPalette::Highlight, QPalette::HighlightedText})
-        palette.setColor(QPalette::Disabled, role, palette.color(QPalette::Active, role));
-    str_tab->setPalette(palette);
-    str_tab->setFocusPolicy(Qt::NoFocus);
-    str_tab->setEnabled(false);
 
     tl_ok = MakeButton(this, QStringLiteral("OK"), kLeft, QStringLiteral("Návrat a potvrzení změn"));
     tl_ok->setDefault(true);
