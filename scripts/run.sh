@@ -23,7 +23,7 @@ echo "Simulated ORBENA 52 on COM 1 (traffic log: $log)"
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "No display: starting KX-52 on a virtual display (xvfb-run)."
-  xvfb-run -a -s "-screen 0 1280x1024x24" "$build/src/kx52"
+  xvfb-run -a -s "-screen 0 1280x1024x24" "$build/src/mainwin/kx52"
 else
-  "$build/src/kx52"
+  "$build/src/mainwin/kx52"
 fi

@@ -20,6 +20,10 @@ struct ComTarget {
 
 ComTarget DescribeComTarget(int n);
 
+// True where "COM n" is a link of the configuration folder that the user
+// may make (Linux); false where the system names its ports (Windows).
+bool ComNamesAreLinks();
+
 struct SerialDevice {
     std::string path;        // what to link "COM n" to (a stable /dev/serial/by-id name where there is one)
     std::string tty;         // the kernel's name of the port (ttyUSB0)

@@ -128,6 +128,11 @@ ComTarget DescribeComTarget(int n)
     return target;
 }
 
+bool ComNamesAreLinks()
+{
+    return true;
+}
+
 std::vector<SerialDevice> ListSerialDevices(const std::string& dev_root, const std::string& sys_root)
 {
     std::vector<SerialDevice> devices;

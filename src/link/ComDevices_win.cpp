@@ -13,6 +13,11 @@ ComTarget DescribeComTarget(int n)
     return target;
 }
 
+bool ComNamesAreLinks()
+{
+    return false;
+}
+
 std::vector<SerialDevice> ListSerialDevices(const std::string&, const std::string&)
 {
     return {};

@@ -3,7 +3,9 @@
 #include "ErrorBoundary.h"
 #include "MessageBoxes.h"
 
+#include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -30,6 +32,13 @@ TPortAssign::TPortAssign(QWidget* parent, std::string dev_root, std::string sys_
     lb_info->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     lb_info->setMinimumHeight(48);
     layout->addWidget(lb_info);
+    auto* path_caption = new QLabel(QStringLiteral("&Cesta k zařízení:"), this);
+    layout->addWidget(path_caption);
+    ed_path = new QLineEdit(this);
+    ed_path->setObjectName(QStringLiteral("ed_path"));
+    ed_path->setAccessibleName(QStringLiteral("Cesta k zařízení"));
+    path_caption->setBuddy(ed_path);
+    layout->addWidget(ed_path);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -71,7 +80,7 @@ bool TPortAssign::Assign(int n)
         lv_devices->addItem(text);
     }
     lv_devices->setEnabled(!devices_.empty());
-    tl_assign->setEnabled(!devices_.empty());
+    ed_path->clear();
     if (!devices_.empty())
         lv_devices->setCurrentRow(0);
     ShowInfo();
@@ -87,6 +96,7 @@ void TPortAssign::ShowInfo()
                                         "a otevřete toto okno znovu."));
     } else if (row >= 0 && row < static_cast<int>(devices_.size())) {
         const SerialDevice& device = devices_[static_cast<std::size_t>(row)];
+        ed_path->setText(QString::fromStdString(device.path));
         lb_info->setText(
             device.accessible
                 ? QStringLiteral("COM %1 bude otevírat %2.").arg(com_).arg(QString::fromStdString(device.path))
@@ -99,11 +109,16 @@ void TPortAssign::ShowInfo()
 
 void TPortAssign::tl_assignClick()
 {
-    const int row = lv_devices->currentRow();
-    if (row < 0 || row >= static_cast<int>(devices_.size()))
+    const QString path = ed_path->text().trimmed();
+    const QFileInfo device(path);
+    if (path.isEmpty() || !device.isAbsolute() || !device.exists()) {
+        ShowMessageBox(this, QMessageBox::Warning, QStringLiteral("CHYBA"),
+                       QStringLiteral("Zařízení „%1“ neexistuje. Zadejte celou cestu, např. /dev/ttyUSB0.").arg(path));
+        ed_path->setFocus();
         return;
+    }
     std::string error;
-    if (!AssignComDevice(com_, devices_[static_cast<std::size_t>(row)].path, error, config_dir_)) {
+    if (!AssignComDevice(com_, path.toStdString(), error, config_dir_)) {
         ShowMessageBox(this, QMessageBox::Warning, QStringLiteral("CHYBA"),
                        QStringLiteral("Port COM %1 nelze přiřadit: %2").arg(com_).arg(QString::fromStdString(error)));
         return;

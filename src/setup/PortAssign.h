@@ -10,6 +10,7 @@
 #include <vector>
 
 class QLabel;
+class QLineEdit;
 class QListWidget;
 class QPushButton;
 
@@ -31,6 +32,9 @@ public:
 
     QListWidget* lv_devices = nullptr;
     QLabel* lb_info = nullptr;
+    // The device to assign: the chosen one from the list, or any path typed
+    // in (a pseudo-terminal, an adapter the list does not know).
+    QLineEdit* ed_path = nullptr;
     QPushButton* tl_assign = nullptr;
     QPushButton* tl_cancel = nullptr;
 

@@ -1,5 +1,7 @@
 #include "Unitport.h"
 
+#include "ComDevices.h"
+#include "ComTargetRow.h"
 #include "ErrorBoundary.h"
 #include "MessageBoxes.h"
 #include "Protokol_spol.h"
@@ -156,7 +158,23 @@ Tport::Tport(SettingsStore& store, std::unique_ptr<SerialBackend> backend, QWidg
     Timer1 = new QTimer(this);
     Timer1->setInterval(kSearchIntervalMs);
 
-    setTabOrder(cb_com, cb_baudrate);
+    // Where COM names are links the user makes, a row under the lists shows
+    // where the chosen port leads and offers to assign a device to it; the
+    // table and the buttons move down to make room.
+    if (ComNamesAreLinks()) {
+        constexpr int kRowHeight = 30;
+        com_target = new ComTargetRow(this, kLeft, 62, kColumns * kCellWidth + kCellWidth + 2);
+        for (QWidget* below : {static_cast<QWidget*>(table_label), static_cast<QWidget*>(str_tab),
+                               static_cast<QWidget*>(tl_ok), static_cast<QWidget*>(tl_cancel),
+                               static_cast<QWidget*>(tl_najit), static_cast<QWidget*>(tl_prerusit)})
+            below->move(below->x(), below->y() + kRowHeight);
+        setFixedSize(537, 321 + kRowHeight);
+        com_target->on_assigned = [this] { ChangePort(com_index); };
+    }
+
+    setTabOrder(cb_com, com_target != nullptr ? static_cast<QWidget*>(com_target->tl_prirad) : cb_baudrate);
+    if (com_target != nullptr)
+        setTabOrder(com_target->tl_prirad, cb_baudrate);
     setTabOrder(cb_baudrate, cb_da);
     setTabOrder(cb_da, cb_sa);
     setTabOrder(cb_sa, tl_ok);
@@ -240,6 +258,7 @@ void Tport::showEvent(QShowEvent* event)
 
 void Tport::FormShow()
 {
+    ShowComTarget();
     // A port that cannot be opened is reported; the dialog still opens.
     if (OpenPort(com_index) == 1)
         RaiseOpenError();
@@ -305,6 +324,7 @@ void Tport::cb_saChange()
 void Tport::ChangePort(std::int32_t index)
 {
     com_index = index;
+    ShowComTarget();
     // "žádný port" leaves the port opened before open until the dialog closes.
     if (com_index != 0) {
         ClosePort();
@@ -440,4 +460,11 @@ void Tport::OnPortSelectionReset()
 {
     const QSignalBlocker block(cb_com);
     cb_com->setCurrentIndex(0);
+    ShowComTarget();
+}
+
+void Tport::ShowComTarget()
+{
+    if (com_target != nullptr)
+        com_target->Show(com_index);
 }

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 
+class ComTargetRow;
 class QComboBox;
 class QKeyEvent;
 class QPushButton;
@@ -47,6 +48,8 @@ public:
     QPushButton* tl_prerusit = nullptr;
     // One probe per tick while a search runs.
     QTimer* Timer1 = nullptr;
+    // Where the chosen port leads, and "Přiřadit…" (Linux only, else null).
+    ComTargetRow* com_target = nullptr;
 
     std::int32_t dest_address = 0;
     std::int32_t source_address = 0;
@@ -77,6 +80,8 @@ private:
     void TakeSnapshot();
     bool SettingsChanged() const;
     void FillGridHeaders();
+    // Refreshes the row that shows where the chosen port leads.
+    void ShowComTarget();
     // Idle: the timer off, "Přerušit" disabled, everything else enabled;
     // searching: the reverse, with "Najít adresy" enabled in both.
     void SetSearchState(bool searching);

@@ -1,0 +1,110 @@
+// The communication settings show where the chosen "COM n" leads, and
+// "Přiřadit…" makes another device that port (Linux).
+#include "FakeSerial.h"
+#include "ProgramFixture.h"
+
+#include "ComDevices.h"
+#include "ComLinkPath.h"
+#include "ComTargetRow.h"
+#include "PortAssign.h"
+#include "Unitport.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+#include <filesystem>
+
+namespace {
+
+class PortAssignTest : public ProgramFixture {
+protected:
+    std::shared_ptr<FakeLine> line = std::make_shared<FakeLine>();
+
+    void SetUp() override
+    {
+        ProgramFixture::SetUp();
+        CreateProgramWindows(Folder(), std::make_unique<FakeSerial>(line));
+        ASSERT_NE(port->com_target, nullptr) << "COM names are links here";
+    }
+    QString Device(const char* name)
+    {
+        const QString path = dir.filePath(QString::fromLatin1(name));
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        return path;
+    }
+    QString Shown() const { return port->com_target->lb_target->text(); }
+};
+
+TEST_F(PortAssignTest, TheLineTellsWhereThePortLeadsAndWhatIsWrongWithIt)
+{
+    const QString usb = Device("ttyUSB0");
+    std::filesystem::create_directories(dir.filePath(QStringLiteral("OrbKX52")).toStdString());
+    std::filesystem::create_symlink(usb.toStdString(), ComLinkPath(2));
+    std::filesystem::create_symlink(dir.filePath(QStringLiteral("gone")).toStdString(), ComLinkPath(3));
+    struct Case {
+        int n;
+        QString text;
+    } const cases[] = {
+        {0, QStringLiteral("Není zvolen žádný port.")},
+        {2, QStringLiteral("COM 2 → %1").arg(usb)},
+        {3, QStringLiteral("COM 3 → %1 (odpojeno)").arg(dir.filePath(QStringLiteral("gone")))},
+    };
+    for (const Case& c : cases) {
+        port->cb_com->setCurrentIndex(c.n);
+        port->cb_comChange();
+        EXPECT_EQ(Shown(), c.text) << "COM" << c.n;
+        EXPECT_EQ(port->com_target->lb_target->accessibleName(), c.text);
+        EXPECT_EQ(port->com_target->tl_prirad->isEnabled(), c.n > 0);
+    }
+    // No link: the fallback device, said to be unassigned, and whether it is there.
+    ComTarget fallback;
+    fallback.device = "/dev/ttyS6";
+    EXPECT_EQ(ComTargetRow::TargetText(7, fallback), QStringLiteral("COM 7 → /dev/ttyS6 (neexistuje), nepřiřazen"));
+    fallback.exists = true;
+    EXPECT_EQ(ComTargetRow::TargetText(7, fallback), QStringLiteral("COM 7 → /dev/ttyS6 (bez přístupu), nepřiřazen"));
+    SerialDevice locked;
+    locked.path = "/dev/ttyUSB1";
+    locked.group = "dialout";
+    EXPECT_TRUE(TPortAssign::AccessAdvice(locked).contains(QStringLiteral("sudo usermod -aG dialout $USER")));
+}
+
+TEST_F(PortAssignTest, AssigningATypedDeviceLinksItReopensThePortAndShowsIt)
+{
+    const QString pty = Device("pts-of-the-simulator");
+    port->cb_com->setCurrentIndex(2);
+    port->cb_comChange();
+    const int opens_before = line->opens;
+    TPortAssign* dialog = port->com_target->assign;
+    QString missing_box;
+    // The user first types a path that is not there, then the right one.
+    QTimer::singleShot(0, dialog, [&] {
+        EXPECT_TRUE(dialog->isVisible());
+        EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Přiřazení portu COM 2"));
+        dialog->ed_path->setText(dir.filePath(QStringLiteral("nothing")));
+        dialog->tl_assign->click();
+        EXPECT_TRUE(dialog->isVisible()) << "a missing device is not assigned";
+        missing_box = boxes.empty() ? QString() : boxes.back().text;
+        dialog->ed_path->setText(pty);
+        dialog->tl_assign->click();
+    });
+    port->com_target->tl_prirad->click();
+    EXPECT_TRUE(missing_box.startsWith(QStringLiteral("Zařízení „"))) << missing_box.toStdString();
+    EXPECT_EQ(std::filesystem::read_symlink(ComLinkPath(2)).string(), pty.toStdString());
+    EXPECT_EQ(Shown(), QStringLiteral("COM 2 → %1").arg(pty));
+    EXPECT_EQ(line->opens, opens_before + 1) << "the port is opened again on its new device";
+
+    // Storno leaves the link as it is.
+    QTimer::singleShot(0, dialog, [&] {
+        dialog->ed_path->setText(dir.filePath(QStringLiteral("other")));
+        dialog->tl_cancel->click();
+    });
+    port->com_target->tl_prirad->click();
+    EXPECT_EQ(std::filesystem::read_symlink(ComLinkPath(2)).string(), pty.toStdString());
+}
+
+} // namespace
