@@ -72,7 +72,9 @@ private:
     std::array<std::uint8_t, 12> table1_{};
     std::array<std::uint8_t, 8> table2_{};
     std::string type_text_ = "ORBENA 52";
-    std::string version_text_ = "verze 1.00 (simulace)";
+    // The instrument's texts are in its code page, Windows-1250: this one
+    // reads "verze 1.00, simulovaný měřič".
+    std::string version_text_ = "verze 1.00, simulovan\xFD m\xEC\xF8i\xE8";
 };
 
 // Little-endian helpers for the table fields.

@@ -98,7 +98,10 @@ std::optional<int> SimFaults::take(Fault f)
     return s.param;
 }
 
-SimStation::SimStation(std::uint8_t address, double start_time) : instrument_(address, start_time) {}
+SimStation::SimStation(std::uint8_t address, double start_time) : instrument_(address, start_time)
+{
+    set_foreign_fields("REGULATOR RX-7", "RADA 200", "VERZE 3.14");
+}
 
 std::size_t SimStation::reads_of(int table) const
 {
@@ -121,20 +124,29 @@ void SimStation::reset_counts()
 
 void SimStation::set_foreign_fields(std::string a, std::string b, std::string c)
 {
-    foreign_ = {std::move(a), std::move(b), std::move(c)};
+    foreign_text_.clear();
+    for (const std::string& field : {a, b, c}) {
+        std::string f = field.substr(0, 32);
+        f.resize(32, ' ');
+        foreign_text_ += f;
+    }
+}
+
+void SimStation::set_foreign_text(std::string text)
+{
+    // The answer's data are a header byte and the text.
+    if (text.size() > kMaxLe - 4)
+        text.resize(kMaxLe - 4);
+    foreign_text_ = std::move(text);
 }
 
 Bytes SimStation::foreign_answer(std::uint8_t da, std::uint8_t sa) const
 {
     // The other family answers with its own function code, a header byte and
-    // three 32-character fields.
+    // its text (normally three 32-character fields).
     Bytes data;
     data.push_back(0x00);
-    for (const std::string& field : foreign_) {
-        std::string f = field.substr(0, 32);
-        f.resize(32, ' ');
-        data.insert(data.end(), f.begin(), f.end());
-    }
+    data.insert(data.end(), foreign_text_.begin(), foreign_text_.end());
     return make_long_frame(da, sa, kForeignFc, data);
 }
 

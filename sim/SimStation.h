@@ -91,6 +91,9 @@ public:
     // The identification of another family's instrument: three texts of at
     // most 32 characters, sent space-filled.
     void set_foreign_fields(std::string a, std::string b, std::string c);
+    // Or one text sent as it is, of any length up to what a frame holds
+    // (longer texts are cut), in place of the three fields.
+    void set_foreign_text(std::string text);
     Bytes foreign_answer(std::uint8_t da, std::uint8_t sa) const;
 
     static constexpr std::uint8_t kDataFc = 0x08;
@@ -107,7 +110,7 @@ private:
     std::array<std::size_t, 5> writes_{};
     std::size_t requests_ = 0;
     std::size_t ignored_ = 0;
-    std::array<std::string, 3> foreign_{"REGULATOR RX-7", "RADA 200", "VERZE 3.14"};
+    std::string foreign_text_;
 };
 
 // Space-separated upper-case hex, as the log shows frames.

@@ -359,6 +359,23 @@ TEST(SimStationFaults, ForeignIdentificationIsRejectedByTheNormalCheckButCarries
     }
 }
 
+TEST(SimStationFaults, AForeignTextIsSentAsItIsAndCutToWhatAFrameHolds)
+{
+    SimStation st(0);
+    st.faults().set(Fault::ForeignIdent);
+    struct Case {
+        std::string text;
+        std::size_t sent;
+    };
+    for (const Case& c : {Case{"RX7", 3}, Case{std::string(100, 'q'), 100}, Case{std::string(300, 'q'), 245}}) {
+        st.set_foreign_text(c.text);
+        const Bytes a = send(st, ident_req(0, 0x00)).answer;
+        ASSERT_EQ(a.size(), c.sent + 10);
+        EXPECT_EQ(a[1], c.sent + 4);  // header byte and text after DA, SA, FC
+        EXPECT_EQ(std::string(a.begin() + 8, a.end() - 2), c.text.substr(0, c.sent));
+    }
+}
+
 TEST(SimStationFaults, VanishAfterKExchanges)
 {
     SimStation st(0);
