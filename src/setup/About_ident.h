@@ -1,8 +1,47 @@
 #pragma once
-#include "PlaceholderDialog.h"
+// "Identifikace": one second after it is shown, asks the instrument on the
+// line for its type and version texts and shows them; an instrument of
+// another family, which needs other software, is recognised and named.
+#include "Pause.h"
 
-class Tabout_ident : public PlaceholderDialog {
+#include <QDialog>
+#include <QString>
+
+class QFrame;
+class QLabel;
+class QPushButton;
+class QTimer;
+
+class Tabout_ident : public QDialog {
     Q_OBJECT
 public:
-    explicit Tabout_ident(QWidget* parent = nullptr) : PlaceholderDialog(QStringLiteral("Identifikace"), 401, 183, parent) {}
+    // `pause` makes the pauses between the identification requests.
+    explicit Tabout_ident(PauseFunction pause = SleepPause, QWidget* parent = nullptr);
+    ~Tabout_ident() override;
+
+    // The message about another family's device, built from the 250-byte
+    // foreign-identification area: the first line, then the area's first 96
+    // bytes in three lines of 32, each line begun by a carriage return; the
+    // text ends at the area's first zero byte.
+    static QString ForeignMessage(const char* area);
+
+    QFrame* Panel1 = nullptr;
+    QLabel* Image1 = nullptr;
+    QLabel* lb_internet = nullptr;
+    QLabel* lb_zarizeni = nullptr;
+    QLabel* lb_verze = nullptr;
+    QPushButton* tl_ok = nullptr;
+    QTimer* Timer1 = nullptr;
+
+public Q_SLOTS:
+    void FormShow();
+    void Timer1Timer();
+    void Identify();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    PauseFunction pause_;
 };
