@@ -2,6 +2,7 @@
 
 #include "AboutBox.h"
 #include "About_ident.h"
+#include "FileVersion.h"
 #include "Hl_modul.h"
 #include "Menu_mod.h"
 #include "MessageBoxes.h"
@@ -37,10 +38,10 @@ void CreateProgramWindows(std::string_view settings_folder, std::unique_ptr<Seri
     port = new Tport(orbena52->Settings(), serial ? std::move(serial) : MakeSerialBackend());
     link_set_port(port);
     link_set_message_handler(&ShowLinkMessage);
-    AboutBox = new TAboutBox();
-    about_ident = new Tabout_ident();
+    AboutBox = new TAboutBox(&ProgramFileVersion);
+    about_ident = new Tabout_ident(&SleepPause);
     Form_menu = new TForm_menu();
-    ZmenaAdresy = new TZmenaAdresy();
+    ZmenaAdresy = new TZmenaAdresy(&SleepPause);
     rotace3D = new Trotace3D(*orbena52->Chart());
     GridMeas = new TGridMeas(*orbena52, [] { return file_sampling->sampling_period; });
     file_sampling = new Tfile_sampling(orbena52->Settings());

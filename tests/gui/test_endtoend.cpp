@@ -4,6 +4,7 @@
 #ifdef KX52_SIM_EXE
 #include "ProgramFixture.h"
 
+#include "About_ident.h"
 #include "FixedFormatQt.h"
 #include "Hl_modul.h"
 #include "LiveChart.h"
@@ -11,11 +12,17 @@
 #include "Unitport.h"
 #include "Zaznam_mereni.h"
 #include "Zaznam_vzorkovani.h"
+#include "Zmena_adresy.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -95,6 +102,70 @@ TEST_F(EndToEndTest, TickingTheBoxReadsOncePerSecondAndRecordsTheInstrumentsValu
         EXPECT_EQ(line.count("; "), 4);
         EXPECT_EQ(GridMeas->Cell(0, static_cast<int>(i) + 1), shown);
     }
+}
+
+TEST_F(EndToEndTest, AnAddressChangeTo126MakesEveryLaterRequestGoTo126)
+{
+    // As a user would: "Změna adresy", type 126, "Zápis", "Zpět".
+    QTimer::singleShot(0, [] {
+        ZmenaAdresy->ed_adr->setText(QStringLiteral("126"));
+        ZmenaAdresy->tl_write->click();
+        ZmenaAdresy->tl_cancel->click();
+    });
+    orbena52->mn_zmena_adrClick();
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(instrument->writes_of(3), 1u);
+    int address = -1;
+    instrument->with_station([&](sim::SimStation& s) { address = s.instrument().address(); });
+    EXPECT_EQ(address, 126);
+
+    instrument->clear_history();
+    instrument->reset_counts();
+    orbena52->tl_readClick();
+    EXPECT_EQ(instrument->reads_of(0), 1u) << "the reading reached the instrument at 126";
+    std::size_t requests = 0;
+    for (const sim::SimRecord& r : instrument->history())
+        if (r.dir == sim::SimRecord::Dir::Rx) {
+            ++requests;
+            ASSERT_GE(r.bytes.size(), 5u);
+            EXPECT_EQ(r.bytes[4], 126) << "destination address";
+        }
+    EXPECT_EQ(requests, 1u);
+    float expected = 0.0f;
+    instrument->with_station([&](sim::SimStation& s) { expected = s.instrument().measured_value(); });
+    EXPECT_EQ(orbena52->MeasText(), FormatFixedLocale(expected, 7, 3));
+
+    // The address reaches the settings only through the communication
+    // settings, which take the link's address when they are next shown.
+    EXPECT_FALSE(ReadIni().contains("DA=126"));
+    QTimer::singleShot(0, [] { port->tl_ok->click(); });
+    orbena52->mn_portClick();
+    EXPECT_EQ(port->cb_da->currentIndex(), 126);
+    EXPECT_TRUE(ReadIni().contains("DA=126"));
+}
+
+TEST_F(EndToEndTest, IdentificationShowsTheInstrumentsTexts)
+{
+    const QString design = about_ident->lb_verze->text();
+    QElapsedTimer shown;
+    QTimer watch;
+    watch.setInterval(50);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (about_ident->lb_verze->text() != design || shown.elapsed() > 6000)
+            about_ident->accept();
+    });
+    shown.start();
+    watch.start();
+    orbena52->mn_identClick();
+    watch.stop();
+
+    EXPECT_GE(shown.elapsed(), 1000) << "identified one second after showing";
+    EXPECT_EQ(about_ident->lb_zarizeni->text(), QStringLiteral("ORBENA 52"));
+    EXPECT_EQ(about_ident->lb_verze->text(), QStringLiteral("verze 1.00, simulovaný měřič"));
+    EXPECT_EQ(instrument->requests(sim::RequestKind::IdentType), 1u);
+    EXPECT_EQ(instrument->requests(sim::RequestKind::IdentVersion), 1u);
+    EXPECT_EQ(instrument->requests(), 2u);
+    EXPECT_TRUE(boxes.empty());
 }
 
 } // namespace

@@ -1,0 +1,6 @@
+#include "FileVersion.h"
+
+std::optional<std::string> ProgramFileVersion()
+{
+    return std::string(KX52_VERSION);
+}
