@@ -1,6 +1,6 @@
 #include "AboutBox.h"
 
-#include "DialogFont.h"
+#include "DialogLook.h"
 #include "ErrorBoundary.h"
 #include "Maker.h"
 
@@ -9,23 +9,8 @@
 #include <QPixmap>
 #include <QPushButton>
 
-namespace {
-
-QLabel* AddLabel(QWidget* parent, const QString& text, int x, int y, bool bold)
-{
-    auto* label = new QLabel(text, parent);
-    label->setFont(DialogFont(11, bold));
-    label->move(x, y);
-    label->adjustSize();
-    return label;
-}
-
-} // namespace
-
 TAboutBox::TAboutBox(VersionSource version, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowCloseButtonHint),
-      version_(std::move(version))
+    : QDialog(parent, kSystemMenuOnly), version_(std::move(version))
 {
     setObjectName(QStringLiteral("AboutBox"));
     setWindowTitle(QStringLiteral("O aplikaci"));
@@ -46,11 +31,11 @@ TAboutBox::TAboutBox(VersionSource version, QWidget* parent)
 
     constexpr int kLeft = 100;
     constexpr int kRight = 190;
-    AddLabel(panel, QStringLiteral("Název produktu"), kLeft, 14, false);
-    AddLabel(panel, QStringLiteral("KX-52"), kRight, 14, true)->setObjectName(QStringLiteral("ProductName"));
-    AddLabel(panel, QStringLiteral("Název firmy"), kLeft, 34, false);
-    AddLabel(panel, QString::fromUtf8(kMakerName), kRight, 34, true)->setObjectName(QStringLiteral("Copyright"));
-    AddLabel(panel, QStringLiteral("Verze"), kLeft, 54, false);
+    AddDialogLabel(panel, QStringLiteral("Název produktu"), kLeft, 14, false);
+    AddDialogLabel(panel, QStringLiteral("KX-52"), kRight, 14, true)->setObjectName(QStringLiteral("ProductName"));
+    AddDialogLabel(panel, QStringLiteral("Název firmy"), kLeft, 34, false);
+    AddDialogLabel(panel, QString::fromUtf8(kMakerName), kRight, 34, true)->setObjectName(QStringLiteral("Copyright"));
+    AddDialogLabel(panel, QStringLiteral("Verze"), kLeft, 54, false);
     Label5 = new QLabel(panel);
     Label5->setObjectName(QStringLiteral("Label5"));
     Label5->setFont(DialogFont(11, true));
@@ -61,12 +46,12 @@ TAboutBox::TAboutBox(VersionSource version, QWidget* parent)
     line->setFrameStyle(QFrame::HLine | QFrame::Raised);
     line->setGeometry(8, 84, 292, 4);
 
-    AddLabel(panel, QStringLiteral("Minimální systémové požadavky"), 10, 98, true);
+    AddDialogLabel(panel, QStringLiteral("Minimální systémové požadavky"), 10, 98, true);
     int y = 118;
     for (const char* requirement : {"-CPU Pentium 266 MHz nebo vyšší", "-Microsoft Windows 95/98/ME/2000 nebo vyšší",
                                     "-3 MB volného místa na pevném disku", "-Systémová paměť 64 MB (128 MB doporučeno)",
                                     "-VGA nebo vyšší rozlišení"}) {
-        AddLabel(panel, QString::fromUtf8(requirement), 26, y, false);
+        AddDialogLabel(panel, QString::fromUtf8(requirement), 26, y, false);
         y += 20;
     }
 

@@ -1,7 +1,7 @@
 #include "About_ident.h"
 
 #include "Cp1250.h"
-#include "DialogFont.h"
+#include "DialogLook.h"
 #include "ErrorBoundary.h"
 #include "Maker.h"
 #include "MessageBoxes.h"
@@ -32,21 +32,10 @@ QString AreaText(const char* area, std::size_t offset = 0, std::size_t limit = k
     return QString::fromStdString(Cp1250ToUtf8(std::string(begin, strnlen(begin, limit))));
 }
 
-QLabel* AddLabel(QWidget* parent, const QString& text, int x, int y, bool bold)
-{
-    auto* label = new QLabel(text, parent);
-    label->setFont(DialogFont(11, bold));
-    label->move(x, y);
-    label->adjustSize();
-    return label;
-}
-
 } // namespace
 
 Tabout_ident::Tabout_ident(PauseFunction pause, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowCloseButtonHint),
-      pause_(std::move(pause))
+    : QDialog(parent, kSystemMenuOnly), pause_(std::move(pause))
 {
     setObjectName(QStringLiteral("about_ident"));
     setWindowTitle(QStringLiteral("Identifikace"));
@@ -66,12 +55,12 @@ Tabout_ident::Tabout_ident(PauseFunction pause, QWidget* parent)
     Image1->setAccessibleName(QStringLiteral("Přední panel přístroje ORBENA 52"));
 
     constexpr int kLeft = 150;
-    const QLabel* maker = AddLabel(Panel1, QStringLiteral("Výrobce:"), kLeft, 10, false);
-    AddLabel(Panel1, QString::fromUtf8(kMakerName), kLeft + maker->width() + 4, 10, true);
-    lb_internet = AddLabel(Panel1, QString::fromUtf8(kMakerWebScheme), kLeft, 28, false);
+    const QLabel* maker = AddDialogLabel(Panel1, QStringLiteral("Výrobce:"), kLeft, 10, false);
+    AddDialogLabel(Panel1, QString::fromUtf8(kMakerName), kLeft + maker->width() + 4, 10, true);
+    lb_internet = AddDialogLabel(Panel1, QString::fromUtf8(kMakerWebScheme), kLeft, 28, false);
     lb_internet->setObjectName(QStringLiteral("lb_internet"));
-    AddLabel(Panel1, QString::fromUtf8(kMakerWeb), kLeft + lb_internet->width(), 28, true);
-    AddLabel(Panel1, QStringLiteral("Načtené parametry z regulátoru:"), kLeft, 54, true);
+    AddDialogLabel(Panel1, QString::fromUtf8(kMakerWeb), kLeft + lb_internet->width(), 28, true);
+    AddDialogLabel(Panel1, QStringLiteral("Načtené parametry z regulátoru:"), kLeft, 54, true);
 
     // The instrument's texts may be long: they wrap within the panel.
     auto reading = [this](const char* name, const QString& text, int y) {

@@ -1,7 +1,7 @@
 #include "Zmena_adresy.h"
 
 #include "DeviceTables.h"
-#include "DialogFont.h"
+#include "DialogLook.h"
 #include "ErrorBoundary.h"
 #include "MessageBoxes.h"
 #include "Protokol_spol.h"
