@@ -32,6 +32,22 @@ QString AreaText(const char* area, std::size_t offset = 0, std::size_t limit = k
     return QString::fromStdString(Cp1250ToUtf8(std::string(begin, strnlen(begin, limit))));
 }
 
+// The message about another family's device, built from the 250-byte
+// foreign-identification area: the first line, then the area's first 96
+// bytes in three lines of 32, each line begun by a carriage return; the text
+// ends at the area's first zero byte.
+QString ForeignMessage(const char* area)
+{
+    std::string lines;
+    for (std::size_t field = 0; field < 3; ++field) {
+        lines += '\r';
+        lines.append(area + field * kForeignField, kForeignField);
+    }
+    lines.resize(std::strlen(lines.c_str()));
+    return QStringLiteral("Identifikováno zařízení pro které je nutné použít jiný software") +
+           QString::fromStdString(Cp1250ToUtf8(lines));
+}
+
 } // namespace
 
 Tabout_ident::Tabout_ident(PauseFunction pause, QWidget* parent)
@@ -142,16 +158,4 @@ void Tabout_ident::Identify()
     lb_zarizeni->setText(QStringLiteral("jiné zařízení"));
     lb_verze->setText(AreaText(area, 2 * kForeignField, kForeignField));
     ShowMessageBox(this, QMessageBox::Warning, QStringLiteral("ERROR"), ForeignMessage(area));
-}
-
-QString Tabout_ident::ForeignMessage(const char* area)
-{
-    std::string lines;
-    for (std::size_t field = 0; field < 3; ++field) {
-        lines += '\r';
-        lines.append(area + field * kForeignField, kForeignField);
-    }
-    lines.resize(std::strlen(lines.c_str()));
-    return QStringLiteral("Identifikováno zařízení pro které je nutné použít jiný software") +
-           QString::fromStdString(Cp1250ToUtf8(lines));
 }

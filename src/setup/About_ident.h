@@ -5,7 +5,6 @@
 #include "Pause.h"
 
 #include <QDialog>
-#include <QString>
 
 class QFrame;
 class QLabel;
@@ -18,12 +17,6 @@ public:
     // `pause` makes the pauses between the identification requests.
     explicit Tabout_ident(PauseFunction pause = SleepPause, QWidget* parent = nullptr);
     ~Tabout_ident() override;
-
-    // The message about another family's device, built from the 250-byte
-    // foreign-identification area: the first line, then the area's first 96
-    // bytes in three lines of 32, each line begun by a carriage return; the
-    // text ends at the area's first zero byte.
-    static QString ForeignMessage(const char* area);
 
     QFrame* Panel1 = nullptr;
     QLabel* Image1 = nullptr;
