@@ -39,7 +39,7 @@ void CreateProgramWindows(std::string_view settings_folder, std::unique_ptr<Seri
     link_set_message_handler(&ShowLinkMessage);
     AboutBox = new TAboutBox();
     about_ident = new Tabout_ident();
-    Form_menu = new TForm_menu();
+    Form_menu = new TForm_menu(&link_pause);
     ZmenaAdresy = new TZmenaAdresy();
     rotace3D = new Trotace3D(*orbena52->Chart());
     GridMeas = new TGridMeas(*orbena52, [] { return file_sampling->sampling_period; });
