@@ -4,18 +4,26 @@
 #ifdef KX52_SIM_EXE
 #include "ProgramFixture.h"
 
+#include "DeviceTables.h"
 #include "FixedFormatQt.h"
 #include "Hl_modul.h"
 #include "LiveChart.h"
+#include "Menu_mod.h"
 #include "Orbena52Sim.h"
 #include "Unitport.h"
 #include "Zaznam_mereni.h"
 #include "Zaznam_vzorkovani.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
+
+#include <algorithm>
 
 namespace {
 
@@ -95,6 +103,65 @@ TEST_F(EndToEndTest, TickingTheBoxReadsOncePerSecondAndRecordsTheInstrumentsValu
         EXPECT_EQ(line.count("; "), 4);
         EXPECT_EQ(GridMeas->Cell(0, static_cast<int>(i) + 1), shown);
     }
+}
+
+TEST_F(EndToEndTest, AScaleWrittenWithZapisReadsBackAfterReopeningTheParameters)
+{
+    auto* menu_item = orbena52->findChild<QAction*>(QStringLiteral("mn_menu"));
+    ASSERT_NE(menu_item, nullptr);
+    const sim::Bytes limits_before = [&] {
+        sim::Bytes b;
+        instrument->with_station([&](sim::SimStation& s) { b = s.instrument().read_table(1); });
+        return b;
+    }();
+    sim::Bytes config_before;
+    instrument->with_station([&](sim::SimStation& s) { config_before = s.instrument().read_table(2); });
+
+    // The dialog runs modally; the steps run inside its loop, after the
+    // reading of its showing.
+    QString shown_first;
+    QTimer step; // owned here, so it never fires after the test
+    step.setSingleShot(true);
+    auto connection = QObject::connect(&step, &QTimer::timeout, [&] {
+        shown_first = Form_menu->ed_scale->text();
+        Form_menu->ed_scale->setText(FormatFixedLocale(250.5f, 10, 6).prepend(QLatin1Char(' ')));
+        QTest::mouseClick(Form_menu->tl_write, Qt::LeftButton);
+        QTest::mouseClick(Form_menu->tl_exit, Qt::LeftButton);
+    });
+    step.start(0);
+    menu_item->trigger();
+    EXPECT_FALSE(Form_menu->isVisible());
+    EXPECT_EQ(shown_first, FormatFixedLocale(100.0f, 10, 6)) << "the instrument's factory scale";
+    EXPECT_EQ(instrument->reads_of(1), 1u);
+    EXPECT_EQ(instrument->reads_of(2), 1u);
+    EXPECT_EQ(instrument->writes_of(1), 1u);
+    EXPECT_EQ(instrument->writes_of(2), 1u);
+
+    // The instrument keeps the new scale; everything else comes back as it was.
+    sim::Bytes limits_after;
+    sim::Bytes config_after;
+    instrument->with_station([&](sim::SimStation& s) {
+        limits_after = s.instrument().read_table(1);
+        config_after = s.instrument().read_table(2);
+        EXPECT_EQ(s.instrument().scale(), 250.5f);
+    });
+    EXPECT_TRUE(std::equal(limits_after.begin() + 4, limits_after.end(), limits_before.begin() + 4));
+    EXPECT_EQ(config_after, config_before);
+
+    // Reopened, the dialog reads the new scale from the instrument.
+    SCALE = 0.0f;
+    QString shown_again;
+    QObject::disconnect(connection);
+    QObject::connect(&step, &QTimer::timeout, [&] {
+        shown_again = Form_menu->ed_scale->text();
+        QTest::keyClick(Form_menu->ed_scale, Qt::Key_Return);
+    });
+    step.start(0);
+    menu_item->trigger();
+    EXPECT_EQ(shown_again, FormatFixedLocale(250.5f, 10, 6));
+    EXPECT_EQ(instrument->reads_of(1), 2u);
+    EXPECT_EQ(instrument->writes_of(1), 1u) << "Enter closes without writing";
+    EXPECT_TRUE(boxes.empty());
 }
 
 } // namespace
