@@ -162,13 +162,17 @@ void TForm_menu::BuildConfigPanel()
          {QStringLiteral("Trvalé sepnutí při překročení"), QStringLiteral("Časově omezené sepnutí")}},
         {rg_aout, "rg_aout", QStringLiteral("Analogový výstup"), ma_range},
     };
+    // The items in plain type under the bold caption; the weight is set
+    // explicitly, or the items would take the caption's.
+    QFont plain = font();
+    plain.setBold(false);
     int top = 8;
     for (const Group& g : groups) {
         g.group = new RadioGroup(g.caption, g.items, Panel1);
         g.group->setObjectName(QString::fromLatin1(g.name));
         g.group->setFont(bold);
         for (int i = 0; i < g.group->Count(); ++i)
-            g.group->Item(i)->setFont(font());
+            g.group->Item(i)->setFont(plain);
         g.group->setGeometry(8, top, 282, 66);
         top += 72;
     }
@@ -181,7 +185,7 @@ void TForm_menu::BuildButtons()
     bar_load->setRange(0, 100);
     bar_load->setValue(0);
     bar_load->setTextVisible(false);
-    bar_load->setGeometry(kTagLeft, 360, kControlLeft + kControlWidth - kTagLeft, 17);
+    bar_load->setGeometry(kTagLeft, 424, kControlLeft + kControlWidth - kTagLeft, 17);
     bar_load->setAccessibleName(QStringLiteral("průběh přenosu"));
     bar_load->setVisible(false);
 
@@ -191,7 +195,7 @@ void TForm_menu::BuildButtons()
         b = new QPushButton(text, this);
         b->setObjectName(QString::fromLatin1(name));
         b->setFont(bold);
-        b->setGeometry(left, 400, 75, 25);
+        b->setGeometry(left, 455, 75, 25);
     };
     button(tl_read, "tl_read", QStringLiteral("Čtení"), kTagLeft);
     button(tl_write, "tl_write", QStringLiteral("Zápis"), kTagLeft + 80);

@@ -224,6 +224,7 @@ TEST_F(ParametersDialogTest, LayoutTextsAndAccessibleNames)
         ASSERT_EQ(group->Count(), 2);
         EXPECT_EQ(group->Item(0)->text(), QString::fromUtf8(groups[g][1]));
         EXPECT_EQ(group->Item(1)->text(), QString::fromUtf8(groups[g][2]));
+        EXPECT_FALSE(group->Item(0)->font().bold()) << "items in plain type";
     }
 
     EXPECT_EQ(dialog->tl_read->text(), QStringLiteral("Čtení"));
