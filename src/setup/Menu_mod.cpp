@@ -216,17 +216,22 @@ void TForm_menu::showEvent(QShowEvent* event)
         RunGuarded([this] { tl_readClick(); });
 }
 
-void TForm_menu::StartTransfer()
+void TForm_menu::TransferTables(std::uint8_t (*exchange)(std::uint8_t table), int pause_ms, const QString& failure)
 {
     bar_load->setValue(kBarStart);
     bar_load->setVisible(true);
     bar_load->repaint();
-}
-
-void TForm_menu::AdvanceTransfer()
-{
-    bar_load->setValue(bar_load->value() + kBarStep);
-    bar_load->repaint();
+    // Both tables always: a failure of the first does not stop the second.
+    int failures = 0;
+    for (const std::uint8_t table : {kLimitsTable, kConfigTable}) {
+        if (exchange(table) == 0)
+            ++failures;
+        bar_load->setValue(bar_load->value() + kBarStep);
+        bar_load->repaint();
+        pause_(pause_ms);
+    }
+    if (failures > 0)
+        ShowMessageBox(this, QMessageBox::Critical, QStringLiteral("Komunikace"), failure);
 }
 
 void TForm_menu::EndTransfer()
@@ -237,16 +242,7 @@ void TForm_menu::EndTransfer()
 
 void TForm_menu::tl_readClick()
 {
-    StartTransfer();
-    int failures = 0;
-    for (const std::uint8_t table : {kLimitsTable, kConfigTable}) {
-        if (read_table(table) == 0)
-            ++failures;
-        AdvanceTransfer();
-        pause_(kReadPauseMs);
-    }
-    if (failures > 0)
-        ShowMessageBox(this, QMessageBox::Critical, QStringLiteral("Komunikace"), QStringLiteral("Chyba při čtení"));
+    TransferTables(&read_table, kReadPauseMs, QStringLiteral("Chyba při čtení"));
     // A table that was not read shows the values it had.
     ShowParams();
     EndTransfer();
@@ -256,16 +252,7 @@ void TForm_menu::tl_writeClick()
 {
     if (TakeParams() != 0)
         return;
-    StartTransfer();
-    int failures = 0;
-    for (const std::uint8_t table : {kLimitsTable, kConfigTable}) {
-        if (write_table(table) == 0)
-            ++failures;
-        AdvanceTransfer();
-        pause_(kWritePauseMs);
-    }
-    if (failures > 0)
-        ShowMessageBox(this, QMessageBox::Critical, QStringLiteral("Komunikace"), QStringLiteral("Chyba při zápisu"));
+    TransferTables(&write_table, kWritePauseMs, QStringLiteral("Chyba při zápisu"));
     EndTransfer();
 }
 

@@ -83,8 +83,9 @@ private:
                             const QStringList& items, QLabel*& tag_label);
     void BuildConfigPanel();
     void BuildButtons();
-    void StartTransfer();
-    void AdvanceTransfer();
+    // Tables 1 and 2 through `exchange` (read_table or write_table) with the
+    // progress bar and a pause after each; one `failure` box if either failed.
+    void TransferTables(std::uint8_t (*exchange)(std::uint8_t table), int pause_ms, const QString& failure);
     void EndTransfer();
 
     PauseFunction pause_;
