@@ -1,11 +1,23 @@
 #include "FixedFormatQt.h"
 
+#include "DecimalParse.h"
 #include "FixedFormat.h"
 
 #include <QLocale>
 
+namespace {
+std::string DecimalSeparator()
+{
+    return QLocale::system().decimalPoint().toStdString();
+}
+} // namespace
+
 QString FormatFixedLocale(float value, int significant_digits, int decimals)
 {
-    const std::string separator = QLocale::system().decimalPoint().toStdString();
-    return QString::fromStdString(FormatFixed(value, significant_digits, decimals, separator));
+    return QString::fromStdString(FormatFixed(value, significant_digits, decimals, DecimalSeparator()));
+}
+
+bool ParseFloatLocale(const QString& text, float& value)
+{
+    return ParseDecimalFloat(text.toStdString(), DecimalSeparator(), value);
 }

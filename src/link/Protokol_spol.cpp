@@ -189,6 +189,11 @@ void link_set_port(LinkPort* p) { port = p; }
 void link_set_message_handler(LinkMessageHandler handler) { message_handler = handler; }
 void link_set_sleep_hook(LinkSleepHook hook) { sleep_hook = hook; }
 
+void link_pause(int milliseconds)
+{
+    pause_ms(milliseconds);
+}
+
 void set_dest_address(std::uint8_t address) { DA = address; }
 void set_source_address(std::uint8_t address) { SA = address; }
 std::uint8_t get_dest_address() { return DA; }

@@ -15,11 +15,14 @@ void link_set_port(LinkPort* port);
 using LinkMessageHandler = void (*)(const char* text, const char* caption);
 void link_set_message_handler(LinkMessageHandler handler);
 
-// The fixed pause before a repeated identification request goes through this
-// hook; nullptr restores the plain sleep of the calling thread. Tests put a
-// recorder here instead of waiting.
+// The fixed pauses of the exchanges (before a repeated identification
+// request, and those the dialogs make between table transfers) go through
+// this hook; nullptr restores the plain sleep of the calling thread. Tests put
+// a recorder here instead of waiting.
 using LinkSleepHook = void (*)(int milliseconds);
 void link_set_sleep_hook(LinkSleepHook hook);
+// One fixed pause on the calling thread, through the hook when one is set.
+void link_pause(int milliseconds);
 
 void set_dest_address(std::uint8_t address);
 void set_source_address(std::uint8_t address);

@@ -39,9 +39,10 @@ void CreateProgramWindows(std::string_view settings_folder, std::unique_ptr<Seri
     link_set_port(port);
     link_set_message_handler(&ShowLinkMessage);
     AboutBox = new TAboutBox(&ProgramFileVersion);
-    about_ident = new Tabout_ident(&SleepPause);
-    Form_menu = new TForm_menu();
-    ZmenaAdresy = new TZmenaAdresy(&SleepPause);
+    // Every fixed pause between exchanges goes through the link's sleep.
+    about_ident = new Tabout_ident(&link_pause);
+    Form_menu = new TForm_menu(&link_pause);
+    ZmenaAdresy = new TZmenaAdresy(&link_pause);
     rotace3D = new Trotace3D(*orbena52->Chart());
     GridMeas = new TGridMeas(*orbena52, [] { return file_sampling->sampling_period; });
     file_sampling = new Tfile_sampling(orbena52->Settings());

@@ -5,15 +5,18 @@
 #include "ProgramFixture.h"
 
 #include "About_ident.h"
+#include "DeviceTables.h"
 #include "FixedFormatQt.h"
 #include "Hl_modul.h"
 #include "LiveChart.h"
+#include "Menu_mod.h"
 #include "Orbena52Sim.h"
 #include "Unitport.h"
 #include "Zaznam_mereni.h"
 #include "Zaznam_vzorkovani.h"
 #include "Zmena_adresy.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -166,6 +169,55 @@ TEST_F(EndToEndTest, IdentificationShowsTheInstrumentsTexts)
     EXPECT_EQ(instrument->requests(sim::RequestKind::IdentVersion), 1u);
     EXPECT_EQ(instrument->requests(), 2u);
     EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(EndToEndTest, AScaleWrittenWithZapisReadsBackAfterReopeningTheParameters)
+{
+    auto* menu_item = orbena52->findChild<QAction*>(QStringLiteral("mn_menu"));
+    ASSERT_NE(menu_item, nullptr);
+    auto tables = [this] {
+        sim::Bytes b;
+        instrument->with_station([&](sim::SimStation& s) {
+            b = s.instrument().read_table(1);
+            const sim::Bytes t2 = s.instrument().read_table(2);
+            b.insert(b.end(), t2.begin(), t2.end());
+        });
+        return b;
+    };
+    sim::Bytes expected = tables();
+    sim::put_float_le(expected.data(), 250.5f);
+
+    // The dialog is modal: each step runs in its loop after the showing's
+    // reading. The timer belongs to the test, so it never fires later.
+    QTimer step;
+    step.setSingleShot(true);
+    QString shown_first;
+    QString shown_again;
+    auto connection = QObject::connect(&step, &QTimer::timeout, [&] {
+        shown_first = Form_menu->ed_scale->text();
+        Form_menu->ed_scale->setText(FormatFixedLocale(250.5f, 10, 6).prepend(QLatin1Char(' ')));
+        QTest::mouseClick(Form_menu->tl_write, Qt::LeftButton);
+        QTest::mouseClick(Form_menu->tl_exit, Qt::LeftButton);
+    });
+    step.start(0);
+    menu_item->trigger();
+    EXPECT_EQ(shown_first, FormatFixedLocale(100.0f, 10, 6)) << "the instrument's factory scale";
+    EXPECT_EQ(tables(), expected) << "the new scale, everything else as it was";
+    EXPECT_EQ(instrument->writes_of(1) + instrument->writes_of(2), 2u);
+
+    SCALE = 0.0f;
+    QObject::disconnect(connection);
+    QObject::connect(&step, &QTimer::timeout, [&] {
+        shown_again = Form_menu->ed_scale->text();
+        QTest::keyClick(Form_menu->ed_scale, Qt::Key_Return);
+    });
+    step.start(0);
+    menu_item->trigger();
+    EXPECT_EQ(shown_again, FormatFixedLocale(250.5f, 10, 6));
+    EXPECT_EQ(instrument->reads_of(1) + instrument->reads_of(2), 4u);
+    EXPECT_EQ(instrument->writes_of(1), 1u) << "Enter closes without writing";
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_FALSE(Form_menu->isVisible());
 }
 
 } // namespace

@@ -1,0 +1,14 @@
+#pragma once
+// Reading back a number the user typed in the regional notation of the fixed
+// format: optional blanks, an optional sign, digits with at most one decimal
+// separator (at least one digit in all), an optional exponent ("E" or "e",
+// an optional sign, at least one digit), optional blanks. Nothing else: no
+// thousands separators, no "INF" or "NAN".
+#include <string_view>
+
+// Converts `text` to the nearest 32-bit float, using `separator` (the
+// regional decimal separator, UTF-8) between the integer and the fractional
+// digits. Gives false, leaving `value` alone, when the text is not such a
+// number or lies beyond the largest float; a number too small for a float
+// gives a zero of its sign.
+bool ParseDecimalFloat(std::string_view text, std::string_view separator, float& value);
