@@ -60,8 +60,11 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "KX-52")
 set(CPACK_PACKAGE_CONTACT "KX-52 maintainers <kx52@kx52.invalid>" CACHE STRING "Maintainer of the Debian package")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "watch and configure an ORBENA 52 panel instrument over a serial line")
-set(CPACK_PACKAGE_DESCRIPTION
-    "KX-52 reads the measured value and the sum of an ORBENA 52 panel instrument once a second, charts and records them, and sets the instrument's parameters, address and line settings. It comes with orbena52-sim, a simulated instrument on a pseudo-terminal. The user interface is in Czech.")
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+       "KX-52 reads the measured value and the sum of an ORBENA 52 panel instrument\n"
+       "once a second, charts and records them, and sets the instrument's parameters,\n"
+       "address and line settings. It comes with orbena52-sim, a simulated instrument\n"
+       "on a pseudo-terminal. The user interface is in Czech.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
