@@ -10,6 +10,8 @@ packages=(
   xvfb xauth fonts-dejavu-core
   # Arial's metrics (Liberation Sans) for the windows that ask for Arial.
   fonts-liberation2
+  # Building and checking the Debian package.
+  dpkg-dev librsvg2-bin desktop-file-utils appstream man-db
 )
 
 missing=()

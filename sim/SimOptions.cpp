@@ -69,6 +69,8 @@ bool parse_sim_options(const std::vector<std::string>& args, SimOptions& out, st
         std::string v;
         if (arg == "--help" || arg == "-h") {
             out.help = true;
+        } else if (arg == "--version") {
+            out.version = true;
         } else if (arg == "--com") {
             if (!value(v))
                 return false;
@@ -178,6 +180,7 @@ Line and station:
   --no-pacing         answer at once instead of at the line's speed (by default
                       each character takes 11 bits at the speed the program set)
   -h, --help          show this text and exit
+      --version       show the version and exit
 
 Fault injection. K is the number of answers the fault applies to; without K it
 applies to every answer. Faults may be combined.
@@ -203,6 +206,11 @@ Example:
   orbena52-sim --com 1 --log sim.log > sim.ready &
   until grep -q '^ready' sim.ready; do sleep 0.1; done
 )";
+}
+
+std::string sim_version()
+{
+    return "orbena52-sim " KX52_VERSION "\n";
 }
 
 } // namespace sim

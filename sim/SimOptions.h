@@ -21,6 +21,7 @@ struct SimOptions {
     bool pacing = true;
     std::vector<FaultOption> faults;
     bool help = false;
+    bool version = false;
 };
 
 // Parses argv[1..]; false with `error` set for an unknown option or a value
@@ -28,5 +29,7 @@ struct SimOptions {
 bool parse_sim_options(const std::vector<std::string>& args, SimOptions& out, std::string& error);
 
 std::string sim_usage();
+// "orbena52-sim" and the version, one line.
+std::string sim_version();
 
 } // namespace sim

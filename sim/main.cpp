@@ -33,6 +33,10 @@ int main(int argc, char** argv)
         std::cout << sim::sim_usage();
         return 0;
     }
+    if (opts.version) {
+        std::cout << sim::sim_version();
+        return 0;
+    }
 
     std::FILE* log = stderr;
     if (!opts.log_path.empty()) {

@@ -9,9 +9,15 @@
 #include "Protokol_spol.h"
 #include "Rotace_3d.h"
 #include "Unitport.h"
+#include "WireTrace.h"
 #include "Zaznam_mereni.h"
 #include "Zaznam_vzorkovani.h"
 #include "Zmena_adresy.h"
+
+#include <QCoreApplication>
+
+#include <cstdlib>
+#include <iostream>
 
 Torbena52* orbena52 = nullptr;
 Tport* port = nullptr;
@@ -28,6 +34,22 @@ void ShowLinkMessage(const char* text, const char* caption)
 {
     ShowMessageBox(nullptr, QMessageBox::Critical, QString::fromUtf8(caption), QString::fromUtf8(text));
 }
+
+// With KX52_TRACE naming a file, the port's traffic is appended to it (see
+// WireTrace.h); without it the port talks to the line directly, at no cost.
+std::unique_ptr<SerialBackend> TracedIfAsked(std::unique_ptr<SerialBackend> backend)
+{
+    const char* path = std::getenv("KX52_TRACE");
+    if (path == nullptr || *path == '\0')
+        return backend;
+    const std::string first_note =
+        "KX-52 " + QCoreApplication::applicationVersion().toStdString() + ", wire trace started";
+    std::string error;
+    backend = WithWireTrace(std::move(backend), path, first_note, error);
+    if (!error.empty())
+        std::cerr << "kx52: " << error << std::endl;
+    return backend;
+}
 } // namespace
 
 void CreateProgramWindows(std::string_view settings_folder, std::unique_ptr<SerialBackend> serial)
@@ -35,7 +57,7 @@ void CreateProgramWindows(std::string_view settings_folder, std::unique_ptr<Seri
     // The main window opens the settings store, which the port and recording
     // settings windows read while they are created; so it comes first.
     orbena52 = new Torbena52(std::string(settings_folder));
-    port = new Tport(orbena52->Settings(), serial ? std::move(serial) : MakeSerialBackend());
+    port = new Tport(orbena52->Settings(), TracedIfAsked(serial ? std::move(serial) : MakeSerialBackend()));
     link_set_port(port);
     link_set_message_handler(&ShowLinkMessage);
     AboutBox = new TAboutBox(&ProgramFileVersion);

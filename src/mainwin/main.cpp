@@ -1,4 +1,5 @@
 // KX-52: watches and configures one ORBENA 52 instrument over a serial line.
+#include "CommandLine.h"
 #include "Hl_modul.h"
 #include "Kx52Application.h"
 #include "MessageBoxes.h"
@@ -8,10 +9,18 @@
 #include <QLocale>
 #include <QTranslator>
 
+#include <cstdio>
 #include <exception>
 
 int main(int argc, char** argv)
 {
+    // "--help" and "--version" are answered before the application object
+    // exists, so they work without a display.
+    SetProgramIdentity();
+    if (const std::optional<QString> reply = CommandLineReply(ArgumentList(argc, argv))) {
+        std::fputs(reply->toLocal8Bit().constData(), stdout);
+        return 0;
+    }
     Kx52Application app(argc, argv);
     // The toolkit's own texts (file dialog, Yes/No buttons) in Czech.
     QTranslator toolkit_texts;

@@ -2,6 +2,7 @@
 
 #include "ErrorBoundary.h"
 #include "MessageBoxes.h"
+#include "TableCopy.h"
 
 #include <QAction>
 #include <QDate>
@@ -125,6 +126,8 @@ TGridMeas::TGridMeas(const RecordSource& source, PeriodFunction sampling_period,
             item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
             Grid->setItem(row, column, item);
         }
+    // Ctrl+C and the context menu copy the selected readings as text.
+    AddCopyAction(Grid);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

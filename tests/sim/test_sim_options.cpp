@@ -97,10 +97,11 @@ TEST(SimOptions, HelpDocumentsEveryOption)
 {
     EXPECT_TRUE(parse_ok({"--help"}).help);
     EXPECT_TRUE(parse_ok({"-h"}).help);
+    EXPECT_TRUE(parse_ok({"--version"}).version);
     const std::string usage = sim::sim_usage();
     for (const char* opt : {"--com", "--address", "--log", "--no-pacing", "--help", "--no-answer", "--bad-fcs",
                             "--fc09", "--cut", "--delay", "--pause", "--refuse-writes", "--garbage",
-                            "--other-source", "--foreign-ident", "--vanish-after", "ready"})
+                            "--other-source", "--foreign-ident", "--vanish-after", "--version", "ready"})
         EXPECT_NE(usage.find(opt), std::string::npos) << opt;
     // Every option the help names is accepted.
     parse_ok({"--com", "1", "--address", "0", "--log", "f", "--no-pacing", "--no-answer", "--bad-fcs", "--fc09",

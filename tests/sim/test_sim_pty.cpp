@@ -341,6 +341,12 @@ TEST(SimProgram, HelpAndBadOptions)
     EXPECT_NE(text.find("--vanish-after"), std::string::npos);
     EXPECT_NE(text.find("--foreign-ident"), std::string::npos);
 
+    Child version = spawn_sim({"--version"}, dir);
+    ASSERT_GT(version.pid, 0);
+    EXPECT_EQ(read_line(version.out, 2s), "orbena52-sim " KX52_VERSION "\n");
+    EXPECT_EQ(wait_exit(version.pid), 0);
+    ::close(version.out);
+
     Child bad = spawn_sim({"--address", "200"}, dir);
     EXPECT_EQ(wait_exit(bad.pid), 2);
     ::close(bad.out);
