@@ -16,7 +16,12 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+# With KX52_MINGW_SHARED_RUNTIME the runtime stays in its DLLs instead: Qt
+# and a program built on it must share one copy.
+if(NOT KX52_MINGW_SHARED_RUNTIME)
+  set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+endif()
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES KX52_MINGW_SHARED_RUNTIME)
 
 # Tests (and ctest's discovery of them) run through wine when it is there.
 find_program(KX52_WINE NAMES wine)

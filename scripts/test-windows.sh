@@ -25,7 +25,7 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 toolchain="$root/cmake/mingw-w64-x86_64.cmake"
-cache="${XDG_CACHE_HOME:-$HOME/.cache}/kx52-windows"
+cache="${XDG_CACHE_HOME:-${HOME:-/root}/.cache}/kx52-windows"
 jobs="$(nproc)"
 
 # --- GoogleTest for mingw, built once per GoogleTest version ----------------
