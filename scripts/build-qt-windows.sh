@@ -43,11 +43,11 @@ done
 
 work="$cache/qt6-base-$version-work"
 mkdir -p "$work"
-src="$(find "$work" -maxdepth 1 -type d -name 'qt6-base-*' | head -n1)"
+src="$(find "$work" -mindepth 1 -maxdepth 1 -type d -name 'qt6-base-*' | head -n1)"
 if [ -z "$src" ]; then
   step "fetching qt6-base $version"
   (cd "$work" && apt-get source -qq "qt6-base=$version" >/dev/null)
-  src="$(find "$work" -maxdepth 1 -type d -name 'qt6-base-*' | head -n1)"
+  src="$(find "$work" -mindepth 1 -maxdepth 1 -type d -name 'qt6-base-*' | head -n1)"
 fi
 t1=$(date +%s)
 

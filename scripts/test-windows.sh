@@ -10,6 +10,7 @@ started=$(date +%s)
 
 # --- what the cross build and wine need -------------------------------------
 packages=(build-essential cmake ninja-build g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 libgtest-dev
+  xvfb xauth xdotool zip unzip
   googletest)
 missing=()
 for p in "${packages[@]}"; do
@@ -45,7 +46,7 @@ fi
 host="$root/build-windows-host"
 cmake -S "$root" -B "$host" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKX52_WERROR=ON -DKX52_BUILD_GUI=OFF \
   -DKX52_BUILD_BENCH=OFF >/dev/null
-cmake --build "$host" -j "$jobs" --target kx52-line-peer
+cmake --build "$host" -j "$jobs" --target kx52-line-peer orbena52-sim
 
 # --- the Windows side --------------------------------------------------------
 build="$root/build-windows"
@@ -104,15 +105,39 @@ for _ in $(seq 50); do [ -s "$WINEPREFIX/peer-port" ] && break; sleep 0.1; done
 KX52_LINE_PEER="127.0.0.1:$(cat "$WINEPREFIX/peer-port")"
 export KX52_LINE_PEER
 
-log="$build/ctest-wine.log"
-set +e
-ctest --test-dir "$build" --output-on-failure -j 2 2>&1 | tee "$log"
-status=${PIPESTATUS[0]}
-set -e
-# A skipped test here means a peer or a prefix was missing: that is a failure.
-if grep -q "Not Run\|Skipped" "$log"; then
-  echo "Some Windows tests did not run." >&2
-  status=1
+# Runs ctest in a build tree under wine; a skipped test (a peer or a prefix
+# missing) counts as a failure.
+run_ctest() {
+  local dir="$1" log="$1/ctest-wine.log" rc
+  shift
+  set +e
+  ctest --test-dir "$dir" --output-on-failure -j 2 "$@" >"$log" 2>&1
+  rc=$?
+  set -e
+  grep -E "tests passed|tests failed|\*\*\*|Failed|Skipped|Not Run" "$log" || true
+  if grep -q "Not Run\|Skipped" "$log"; then
+    echo "Some Windows tests did not run (see $log)." >&2
+    rc=1
+  fi
+  return "$rc"
+}
+status=0
+run_ctest "$build" || status=1
+echo "test-windows: plain C++ layers done after $(( $(date +%s) - started )) s"
+
+# --- the program with its windows, on Qt for Windows -------------------------
+if [ "${1:-}" = "--no-gui" ]; then
+  exit "$status"
 fi
+qt="$("$root/scripts/build-qt-windows.sh" | tail -n1)"
+gui="$root/build-windows-gui"
+KX52_GTEST="$gtest" "$root/scripts/package-windows.sh" "$qt" "$gui"
+# The windows' tests find Qt's DLLs, plugins and the compiler's runtime.
+runtime="$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libstdc++-6.dll)")"
+WINEPATH="$(winepath -w "$qt/bin");$(winepath -w "$runtime");$(winepath -w /usr/x86_64-w64-mingw32/lib)"
+QT_PLUGIN_PATH="$(winepath -w "$qt/plugins")"
+export WINEPATH QT_PLUGIN_PATH QT_QPA_PLATFORM=offscreen
+run_ctest "$gui" || status=1
+"$root/scripts/smoke-windows.sh" "$gui/kx52-windows.zip" || status=1
 echo "test-windows: $(( $(date +%s) - started )) s"
 exit "$status"
