@@ -17,9 +17,15 @@ public:
 
     QString IniPath() const { return dir.filePath(QStringLiteral("OrbKX52.ini")); }
 #ifdef _WIN32
-    std::string Folder() const { return key_.Path(); }
+    std::string Folder() const
+    {
+        return key_.Path();
+    }
 #else
-    std::string Folder() const { return dir.path().toStdString(); }
+    std::string Folder() const
+    {
+        return dir.path().toStdString();
+    }
 #endif
     void WriteIni(const QByteArray& text)
     {

@@ -4,6 +4,13 @@
 // the open error of a port that does not exist, and whole exchanges of the
 // link. The same tests on both platforms: the time-outs and messages are the
 // same there.
+//
+// What the Win32 back end does that wine cannot show, and so is not tested
+// here: exclusive opening (wine opens a COM port a second time although the
+// first opening shares nothing), even parity and the line errors that abort
+// later calls (a pty has no parity and no line errors), and the driver's queue
+// sizes (wine accepts any). The termios twin's exclusive opening and line
+// settings are checked in test_serial_posix.cpp.
 #include "ComPort.h"
 #include "DeviceTables.h"
 #include "KxError.h"
