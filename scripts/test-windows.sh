@@ -145,7 +145,12 @@ runtime="$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libstdc++-6.
 WINEPATH="$(winepath -w "$qt/bin");$(winepath -w "$runtime");$(winepath -w /usr/x86_64-w64-mingw32/lib)"
 QT_PLUGIN_PATH="$(winepath -w "$qt/plugins")"
 export WINEPATH QT_PLUGIN_PATH QT_QPA_PLATFORM=offscreen
-run_ctest "$gui" || status=1
+# Tests of the INI twin of the settings store (they read and write the INI
+# file as text) do not apply here; the registry twin has its own above.
+ini_twin='^SettingsStoreTest\.|^MainWindowTest\.(ClosingWritesBoundsAndChartSettingsInOrderAsText|'
+ini_twin+='StoredValuesAreAppliedAndWrittenBackNormalised|ANonNumberGivesTheDefaultAndAWrongType|'
+ini_twin+='BoundsOffEveryScreenAreBroughtBackOntoOne|AStoreThatCannotBeWrittenStillLetsTheWindowClose)'
+run_ctest "$gui" -E "$ini_twin" || status=1
 "$root/scripts/smoke-windows.sh" "$gui/kx52-windows.zip" || status=1
 echo "test-windows: $(( $(date +%s) - started )) s"
 exit "$status"
