@@ -10,8 +10,10 @@
 class SettingsStore {
 public:
     // Opens (creating when missing) the store of the program key `key`.
-    // `folder` overrides the folder of the INI file (tests); empty means the
-    // user's configuration folder. Ignored on Windows.
+    // `folder` overrides where the store lives (tests): the folder of the INI
+    // file, or on Windows the registry key below HKEY_CURRENT_USER that holds
+    // `key` (for example "Software\\KX52Tests\\run-1"). Empty means the
+    // user's configuration folder, or HKEY_CURRENT_USER itself.
     explicit SettingsStore(const std::string& key = "OrbKX52", const std::string& folder = {});
     ~SettingsStore();
     SettingsStore(const SettingsStore&) = delete;

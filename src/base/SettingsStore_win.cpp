@@ -1,5 +1,6 @@
-// The settings store on Windows: HKEY_CURRENT_USER\<key>\<section>, every
-// value a REG_SZ holding its decimal text. Plain Win32, no Qt.
+// The settings store on Windows: HKEY_CURRENT_USER\<key>\<section> (tests:
+// HKEY_CURRENT_USER\<folder>\<key>\<section>), every value a REG_SZ holding
+// its decimal text. Plain Win32, no Qt.
 #include "SettingsStore.h"
 
 #include "KxError.h"
@@ -14,12 +15,14 @@ struct SettingsStore::Impl {
     std::string key;
 };
 
-SettingsStore::SettingsStore(const std::string& key, const std::string& /*folder*/)
+SettingsStore::SettingsStore(const std::string& key, const std::string& folder)
     : impl_(std::make_unique<Impl>())
 {
-    impl_->key = key;
+    // Tests give a throwaway key to hold the program key, so they never
+    // reach the user's own HKEY_CURRENT_USER\<key>.
+    impl_->key = folder.empty() ? key : folder + "\\" + key;
     DWORD disposition = 0;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, impl_->key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
                         nullptr, &impl_->root, &disposition)
         != ERROR_SUCCESS)
         impl_->root = nullptr;

@@ -10,7 +10,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <QtGlobal>
 #include <vector>
 
 class ProgramFixture : public ::testing::Test, public TempSettings {
@@ -21,7 +21,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
-        setenv("XDG_CONFIG_HOME", dir.path().toLocal8Bit().constData(), 1);
+        qputenv("XDG_CONFIG_HOME", dir.path().toLocal8Bit());
         SetMessageBoxHook([this](const MessageBoxRequest& r) {
             boxes.push_back(r);
             return box_answer;

@@ -1,16 +1,32 @@
 #pragma once
-// The settings file of a test's temporary folder, read and written as text.
+// The settings store of a test, thrown away afterwards: on Linux a temporary
+// folder whose INI file the tests read and write as text; on Windows a
+// throwaway registry key (the registry twin of the store ignores folders).
 #include <QByteArray>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#ifdef _WIN32
+#include "TempRegistryKey.h"
+#endif
 
 class TempSettings {
 public:
     QTemporaryDir dir;
 
     QString IniPath() const { return dir.filePath(QStringLiteral("OrbKX52.ini")); }
-    std::string Folder() const { return dir.path().toStdString(); }
+#ifdef _WIN32
+    std::string Folder() const
+    {
+        return key_.Path();
+    }
+#else
+    std::string Folder() const
+    {
+        return dir.path().toStdString();
+    }
+#endif
     void WriteIni(const QByteArray& text)
     {
         QFile f(IniPath());
@@ -22,4 +38,9 @@ public:
         QFile f(IniPath());
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
+
+#ifdef _WIN32
+private:
+    TempRegistryKey key_;
+#endif
 };

@@ -7,12 +7,12 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <QtGlobal>
 
 int main(int argc, char** argv)
 {
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr)
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     ::testing::InitGoogleTest(&argc, argv);
     // The program's own application object, with its resources registered.
     Kx52Application app(argc, argv);

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Cross-builds kx52.exe and the window tests against Qt for Windows (made by
+# build-qt-windows.sh) and packs what a user needs into kx52-windows.zip:
+# the program, the Qt DLLs and plugins it loads, the compiler's runtime DLLs,
+# qt.conf and the Czech Qt translations.
+#   package-windows.sh QT_PREFIX BUILD_DIR     (GoogleTest from $KX52_GTEST)
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+qt="$1"
+build="$2"
+
+gtest_flags=(-DKX52_BUILD_TESTS=OFF)
+if [ -n "${KX52_GTEST:-}" ]; then
+  gtest_flags=(-DGTest_DIR="$KX52_GTEST/lib/cmake/GTest")
+fi
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKX52_WERROR=ON -DKX52_BUILD_BENCH=OFF \
+  -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" \
+  -DQT_CHAINLOAD_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DKX52_MINGW_SHARED_RUNTIME=ON \
+  "${gtest_flags[@]}" >/dev/null
+nice -n 10 cmake --build "$build" -j "$(nproc)"
+
+stage="$build/kx52-windows"
+rm -rf "$stage" "$build/kx52-windows.zip"
+mkdir -p "$stage/plugins/platforms" "$stage/plugins/styles" "$stage/translations"
+cp "$build/src/mainwin/kx52.exe" "$stage/"
+for dll in Qt6Core Qt6Gui Qt6Widgets; do
+  cp "$qt/bin/$dll.dll" "$stage/"
+done
+cp "$qt/plugins/platforms/qwindows.dll" "$stage/plugins/platforms/"
+cp "$qt"/plugins/styles/*.dll "$stage/plugins/styles/"
+for dll in libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll; do
+  cp "$(x86_64-w64-mingw32-g++-posix -print-file-name="$dll")" "$stage/"
+done
+cp /usr/share/qt6/translations/qtbase_cs.qm /usr/share/qt6/translations/qt_cs.qm "$stage/translations/"
+printf '[Paths]\r\nPrefix=.\r\nPlugins=plugins\r\nTranslations=translations\r\n' >"$stage/qt.conf"
+(cd "$build" && zip -qr kx52-windows.zip kx52-windows)
+echo "$build/kx52-windows.zip: $(du -h "$build/kx52-windows.zip" | cut -f1)"

@@ -1,0 +1,198 @@
+// The line peer in the same process: a pty of the simulator's kind, linked as
+// <config>/OrbKX52/COMn, or the simulated instrument itself on one.
+#include "line_peer.h"
+
+#include "Orbena52Sim.h"
+#include "SimPty.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+class LocalLinePeer final : public LinePeer {
+public:
+    LocalLinePeer(int com, std::string config_dir) : com_(com), config_dir_(std::move(config_dir)) {}
+    // A peer with a configuration folder of its own, which the port finds
+    // through XDG_CONFIG_HOME for as long as the peer lives.
+    explicit LocalLinePeer(int com) : com_(com), owns_folder_(true)
+    {
+        char dir_template[] = "/tmp/kx52-line-XXXXXX";
+        if (::mkdtemp(dir_template) != nullptr)
+            config_dir_ = dir_template;
+        if (const char* old = std::getenv("XDG_CONFIG_HOME")) {
+            had_xdg_ = true;
+            old_xdg_ = old;
+        }
+        ::setenv("XDG_CONFIG_HOME", config_dir_.c_str(), 1);
+    }
+    ~LocalLinePeer() override
+    {
+        StopWriting();
+        sim_.reset();
+        pty_.close();
+        if (!owns_folder_)
+            return;
+        if (had_xdg_)
+            ::setenv("XDG_CONFIG_HOME", old_xdg_.c_str(), 1);
+        else
+            ::unsetenv("XDG_CONFIG_HOME");
+        std::error_code ignored;
+        if (!config_dir_.empty())
+            std::filesystem::remove_all(config_dir_, ignored);
+    }
+
+    int Com() const override { return com_; }
+
+    bool OpenLine(std::string& error) override
+    {
+        if (config_dir_.empty()) {
+            error = "no temporary folder";
+            return false;
+        }
+        StopWriting();
+        sim_.reset();
+        return pty_.open(com_, config_dir_, error);
+    }
+
+    void SpoilLineSettings() override
+    {
+        const int fd = ::open(pty_.slave_path().c_str(), O_RDWR | O_NOCTTY);
+        if (fd < 0)
+            return;
+        termios t{};
+        if (::tcgetattr(fd, &t) == 0) {
+            t.c_iflag |= IXON | IXOFF | IXANY | ICRNL | ISTRIP;
+            t.c_oflag |= OPOST | ONLCR;
+            t.c_lflag |= ICANON | ECHO | ISIG;
+            ::tcsetattr(fd, TCSANOW, &t);
+        }
+        ::close(fd);
+    }
+
+    void Write(const Bytes& bytes) override
+    {
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::write(pty_.master_fd(), bytes.data() + done, bytes.size() - done);
+            if (n <= 0) {
+                pollfd pfd{pty_.master_fd(), POLLOUT, 0};
+                if (n < 0 && errno == EAGAIN && ::poll(&pfd, 1, 1000) > 0)
+                    continue;
+                return;
+            }
+            done += static_cast<std::size_t>(n);
+        }
+    }
+
+    void WriteSpaced(const Bytes& bytes, int gap_ms) override
+    {
+        StopWriting();
+        stop_ = false;
+        writer_ = std::thread([this, bytes, gap_ms] {
+            for (std::size_t i = 0; i < bytes.size() && !stop_; ++i) {
+                Write({bytes[i]});
+                std::this_thread::sleep_for(std::chrono::milliseconds(gap_ms));
+            }
+        });
+    }
+
+    void StopWriting() override
+    {
+        stop_ = true;
+        if (writer_.joinable())
+            writer_.join();
+    }
+
+    Bytes ReadAll(int quiet_ms) override
+    {
+        Bytes got;
+        for (;;) {
+            pollfd pfd{pty_.master_fd(), POLLIN, 0};
+            if (::poll(&pfd, 1, quiet_ms) <= 0)
+                return got;
+            std::uint8_t chunk[512];
+            const ssize_t n = ::read(pty_.master_fd(), chunk, sizeof chunk);
+            if (n <= 0)
+                return got;
+            got.insert(got.end(), chunk, chunk + n);
+        }
+    }
+
+    bool StartSimulator(std::uint8_t address, std::string& error) override
+    {
+        StopWriting();
+        pty_.close();
+        sim_.reset();
+        sim::SimConfig c;
+        c.com = com_;
+        c.address = address;
+        c.config_dir = config_dir_;
+        c.log = nullptr;
+        sim_ = std::make_unique<sim::Orbena52Sim>(c);
+        if (!sim_->open(error)) {
+            sim_.reset();
+            return false;
+        }
+        sim_->with_station([](sim::SimStation& st) { st.instrument().set_fixed_input(12.0); });
+        sim_->start();
+        return true;
+    }
+
+    bool Inject(const std::string& fault, int count, int param) override
+    {
+        for (std::size_t i = 0; sim_ && i < sim::kFaultCount; ++i) {
+            const auto f = static_cast<sim::Fault>(i);
+            if (fault == sim::fault_name(f)) {
+                sim_->inject(f, count, param < 0 ? std::nullopt : std::optional<int>(param));
+                return true;
+            }
+        }
+        return false;
+    }
+
+    std::size_t ReadsOf(int table) override { return sim_ ? sim_->reads_of(table) : 0; }
+    std::size_t WritesOf(int table) override { return sim_ ? sim_->writes_of(table) : 0; }
+
+    std::vector<Bytes> Requests() override
+    {
+        std::vector<Bytes> out;
+        if (sim_) {
+            for (const sim::SimRecord& r : sim_->history())
+                if (r.dir == sim::SimRecord::Dir::Rx)
+                    out.push_back(r.bytes);
+        }
+        return out;
+    }
+
+private:
+    int com_;
+    std::string config_dir_;
+    bool owns_folder_ = false;
+    bool had_xdg_ = false;
+    std::string old_xdg_;
+    sim::SimPty pty_;
+    std::unique_ptr<sim::Orbena52Sim> sim_;
+    std::thread writer_;
+    std::atomic<bool> stop_{false};
+};
+
+} // namespace
+
+std::unique_ptr<LinePeer> MakeLocalLinePeer(int com, const std::string& config_dir)
+{
+    return std::make_unique<LocalLinePeer>(com, config_dir);
+}
+
+std::unique_ptr<LinePeer> MakeLinePeer(std::string& /*error*/)
+{
+    return std::make_unique<LocalLinePeer>(1);
+}
