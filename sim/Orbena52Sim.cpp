@@ -70,6 +70,16 @@ bool Orbena52Sim::open(std::string& error)
     return true;
 }
 
+bool Orbena52Sim::reappear(std::string& error)
+{
+    if (!pty_.open(config_.com, config_.config_dir, error))
+        return false;
+    parser_.clear();
+    vanished_.store(false);
+    record(SimRecord::Dir::Note, {}, "port back: " + pty_.link_path() + " -> " + pty_.slave_path());
+    return true;
+}
+
 double Orbena52Sim::seconds_now() const
 {
     return std::chrono::duration<double>(Clock::now() - epoch_).count();
@@ -184,6 +194,8 @@ void Orbena52Sim::process(std::span<const std::uint8_t> bytes)
             ? chunk_time_ + std::chrono::microseconds(static_cast<long long>(e.frame.raw.size()) * kBitsPerChar *
                                                       1000000LL / baud)
             : Clock::now();
+        if (plan.vanish && plan.unplug_at > 0 && plan.unplug_at < plan.answer.size())
+            plan.answer.resize(plan.unplug_at);
         transmit(plan, request_end, baud);
         if (stop_.load())
             return;

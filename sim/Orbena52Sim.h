@@ -71,6 +71,10 @@ public:
     std::vector<SimRecord> history();
     void clear_history();
 
+    // After the port vanished: a new pty behind the same link, as if the
+    // adapter were plugged in again. run() (or start()) serves it.
+    bool reappear(std::string& error);
+
     // True once the port has gone (injected fault).
     bool vanished() const { return vanished_.load(); }
     int last_line_speed() const { return last_speed_.load(); }

@@ -37,6 +37,7 @@ constexpr FaultOptionDef kFaultOptionDefs[] = {
     {"--garbage", Fault::Garbage, true, 1, 255},
     {"--other-source", Fault::OtherSource, true, 0, 126},
     {"--foreign-ident", Fault::ForeignIdent, false, 0, 0},
+    {"--e5-ack", Fault::E5Ack, false, 0, 0},
 };
 
 constexpr int kMaxCount = 1000000;
@@ -99,6 +100,22 @@ bool parse_sim_options(const std::vector<std::string>& args, SimOptions& out, st
                 return false;
             }
             out.pacing = false;
+        } else if (arg == "--unplug-after") {
+            if (!value(v))
+                return false;
+            int after = 0;
+            if (!parse_int(v, 0, kMaxCount - 1, after)) {
+                error = "--unplug-after: a number of exchanges (0 or more) expected, not '" + v + "'";
+                return false;
+            }
+            out.faults.push_back(FaultOption{Fault::Unplug, after + 1, std::nullopt});
+        } else if (arg == "--back-after") {
+            if (!value(v))
+                return false;
+            if (!parse_int(v, 0, 3600000, out.back_after_ms)) {
+                error = "--back-after: milliseconds (0..3600000) expected, not '" + v + "'";
+                return false;
+            }
         } else if (arg == "--vanish-after") {
             if (!value(v))
                 return false;
@@ -198,9 +215,17 @@ applies to every answer. Faults may be combined.
   --foreign-ident[=K] answer identification requests in the format of an
                       instrument of another family (function code 0x0A, a
                       header byte, three 32-character text fields)
+  --e5-ack[=K]        acknowledge table writes with the single character 0xE5
+                      (the write is applied)
   --vanish-after K    close the pty after K exchanges, as if the adapter were
                       pulled: the link stays but leads nowhere, so opening
                       the port fails; the simulator then exits
+  --unplug-after K    answer K exchanges, then pull the adapter in the middle
+                      of the next answer: half of it goes out, then the pty
+                      closes as with --vanish-after
+  --back-after MS     after the port vanished, plug it in again MS
+                      milliseconds later (a new pty behind the same link)
+                      and go on answering, instead of exiting
 
 Example:
   orbena52-sim --com 1 --log sim.log > sim.ready &

@@ -51,6 +51,8 @@ const char* fault_name(Fault f)
     case Fault::OtherSource: return "other-source";
     case Fault::ForeignIdent: return "foreign-ident";
     case Fault::Vanish: return "vanish-after";
+    case Fault::E5Ack: return "e5-ack";
+    case Fault::Unplug: return "unplug";
     }
     return "?";
 }
@@ -71,8 +73,9 @@ int default_fault_param(Fault f)
 void SimFaults::set(Fault f, int count, std::optional<int> param)
 {
     Slot& s = slots_[static_cast<std::size_t>(f)];
-    // The port can vanish only once; "always" means after the next exchange.
-    if (f == Fault::Vanish && count == kAlways)
+    // The port can vanish only once; "always" means after the next exchange
+    // (or, unplugged, in the middle of the next answer).
+    if ((f == Fault::Vanish || f == Fault::Unplug) && count == kAlways)
         count = 1;
     s.remaining = count < 0 ? kAlways : count;
     s.param = param.value_or(default_fault_param(f));
@@ -195,7 +198,12 @@ Plan SimStation::handle(const Frame& frame, double now)
                frame.data[0] == kServiceWrite) {
         p.kind = RequestKind::WriteTable;
         p.table = frame.data[1];
-        if (const auto fc = faults_.take(Fault::RefuseWrites)) {
+        if (faults_.take(Fault::E5Ack)) {
+            // The short acknowledgement in one character: the write is taken.
+            instrument_.write_table(frame.data[1], std::span(frame.data).subspan(2));
+            p.answer = Bytes{0xE5};
+            p.note = "write table " + std::to_string(p.table) + " acknowledged with E5 (injected)";
+        } else if (const auto fc = faults_.take(Fault::RefuseWrites)) {
             p.answer = make_short_frame(master, me, static_cast<std::uint8_t>(*fc));
             p.note = "write table " + std::to_string(p.table) + " refused (injected)";
         } else {
@@ -233,7 +241,9 @@ Plan SimStation::handle(const Frame& frame, double now)
             data_answer = false;
             mark(Fault::ForeignIdent);
         }
-        if (const auto other = faults_.take(Fault::OtherSource)) {
+        // Faults that alter a frame leave a single-character answer alone.
+        const bool whole_frame = p.answer.size() >= 6;
+        if (const auto other = whole_frame ? faults_.take(Fault::OtherSource) : std::nullopt) {
             const int a = *other >= 0 ? *other : (me + 1) % 127;
             p.answer[p.answer[0] == kStartLong ? 5 : 2] = static_cast<std::uint8_t>(a);
             refresh_sum(p.answer);
@@ -244,7 +254,7 @@ Plan SimStation::handle(const Frame& frame, double now)
             refresh_sum(p.answer);
             mark(Fault::WrongFc);
         }
-        if (faults_.take(Fault::BadFcs)) {
+        if (whole_frame && faults_.take(Fault::BadFcs)) {
             p.answer[p.answer.size() - 2] ^= 0x5A;
             mark(Fault::BadFcs);
         }
@@ -270,7 +280,14 @@ Plan SimStation::handle(const Frame& frame, double now)
             mark(Fault::Pause);
         }
     }
-    if (faults_.active(Fault::Vanish)) {
+    if (!p.answer.empty() && faults_.active(Fault::Unplug)) {
+        faults_.take(Fault::Unplug);
+        if (!faults_.active(Fault::Unplug)) {
+            p.vanish = true;
+            p.unplug_at = std::max<std::size_t>(p.answer.size() / 2, 1);
+            mark(Fault::Unplug);
+        }
+    } else if (faults_.active(Fault::Vanish)) {
         faults_.take(Fault::Vanish);
         if (!faults_.active(Fault::Vanish)) {
             p.vanish = true;

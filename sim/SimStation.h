@@ -25,8 +25,10 @@ enum class Fault {
     OtherSource,    // the answer comes from source address `param`
     ForeignIdent,   // identification answered in another family's format
     Vanish,         // the port disappears after `count` exchanges
+    E5Ack,          // a write is applied and acknowledged with the single byte 0xE5
+    Unplug,         // the port disappears in the middle of the answer
 };
-inline constexpr std::size_t kFaultCount = 11;
+inline constexpr std::size_t kFaultCount = 13;
 inline constexpr int kAlways = -1;
 
 const char* fault_name(Fault f);
@@ -66,6 +68,7 @@ struct Plan {
     std::size_t pause_at = 0;       // bytes sent before the pause
     int pause_ms = 0;               // silence after pause_at bytes
     bool vanish = false;            // close the port after this exchange
+    std::size_t unplug_at = 0;      // with vanish: bytes sent before the port goes (0: all)
     std::string note;               // what happened, for the log
 };
 

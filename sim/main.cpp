@@ -3,9 +3,11 @@
 #include "Orbena52Sim.h"
 #include "SimOptions.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <iostream>
 
 namespace {
@@ -73,6 +75,17 @@ int main(int argc, char** argv)
     std::cout << "ready " << simulator.link_path() << " -> " << simulator.slave_path() << std::endl;
 
     simulator.run();
+    while (simulator.vanished() && opts.back_after_ms >= 0) {
+        struct timespec pause{opts.back_after_ms / 1000, (opts.back_after_ms % 1000) * 1000000L};
+        while (::nanosleep(&pause, &pause) != 0 && errno == EINTR) {
+        }
+        if (!simulator.reappear(error)) {
+            std::cerr << "orbena52-sim: " << error << "\n";
+            break;
+        }
+        std::cout << "ready " << simulator.link_path() << " -> " << simulator.slave_path() << std::endl;
+        simulator.run();
+    }
 
     g_sim = nullptr;
     // The destructor closes the pty and removes the link.

@@ -101,10 +101,26 @@ TEST(SimOptions, HelpDocumentsEveryOption)
     const std::string usage = sim::sim_usage();
     for (const char* opt : {"--com", "--address", "--log", "--no-pacing", "--help", "--no-answer", "--bad-fcs",
                             "--fc09", "--cut", "--delay", "--pause", "--refuse-writes", "--garbage",
-                            "--other-source", "--foreign-ident", "--vanish-after", "--version", "ready"})
+                            "--other-source", "--foreign-ident", "--vanish-after", "--version", "--e5-ack",
+                            "--unplug-after", "--back-after", "ready"})
         EXPECT_NE(usage.find(opt), std::string::npos) << opt;
     // Every option the help names is accepted.
     parse_ok({"--com", "1", "--address", "0", "--log", "f", "--no-pacing", "--no-answer", "--bad-fcs", "--fc09",
               "--cut", "1", "--delay", "1", "--pause", "1", "--refuse-writes", "--garbage", "1", "--other-source",
-              "1", "--foreign-ident", "--vanish-after", "1"});
+              "1", "--foreign-ident", "--vanish-after", "1", "--e5-ack", "--unplug-after", "0", "--back-after",
+              "500"});
+}
+
+TEST(SimOptions, UnplugAndComingBack)
+{
+    const SimOptions o = parse_ok({"--unplug-after", "2", "--back-after", "1500", "--e5-ack=3"});
+    ASSERT_EQ(o.faults.size(), 2u);
+    EXPECT_EQ(o.faults[0].fault, Fault::Unplug);
+    EXPECT_EQ(o.faults[0].count, 3) << "two exchanges answered, the third cut";
+    EXPECT_EQ(o.faults[1].fault, Fault::E5Ack);
+    EXPECT_EQ(o.faults[1].count, 3);
+    EXPECT_EQ(o.back_after_ms, 1500);
+    EXPECT_EQ(parse_ok({}).back_after_ms, -1);
+    parse_error({"--back-after", "-1"});
+    parse_error({"--unplug-after", "x"});
 }

@@ -387,3 +387,20 @@ TEST(SimStationFaults, VanishAfterKExchanges)
     EXPECT_TRUE(last.vanish);
     EXPECT_FALSE(last.answer.empty());  // the third exchange is still answered
 }
+
+TEST(SimStationFaults, UnplugCutsTheAnswerAfterKExchangesAndE5AcknowledgesWrites)
+{
+    SimStation st(0);
+    st.faults().set(Fault::Unplug, 2);
+    EXPECT_FALSE(send(st, read_req(0, 0, 0)).vanish);
+    const Plan pulled = send(st, read_req(0, 0, 0));
+    EXPECT_TRUE(pulled.vanish);
+    EXPECT_EQ(pulled.unplug_at, pulled.answer.size() / 2) << "half the answer goes out";
+
+    SimStation e5(1);
+    e5.faults().set(Fault::E5Ack, 1);
+    const Plan ack = send(e5, write_req(1, 3, {9}));
+    EXPECT_EQ(ack.answer, Bytes{0xE5});
+    EXPECT_EQ(e5.instrument().address(), 9) << "the write is applied";
+    EXPECT_EQ(send(e5, write_req(9, 4, {0x5A})).answer.size(), 6u) << "one answer only";
+}
