@@ -12,7 +12,16 @@ else()
   if(KX52_WERROR)
     target_compile_options(kx52_settings INTERFACE -Werror)
   endif()
-  if(KX52_SANITIZE)
+  if(KX52_FUZZ)
+    if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+      message(FATAL_ERROR "KX52_FUZZ needs clang (CXX=clang++): libFuzzer comes with it")
+    endif()
+    # Coverage for the fuzzer in every library; the fuzz targets link the
+    # fuzzer's own main on top.
+    target_compile_options(kx52_settings INTERFACE -fsanitize=fuzzer-no-link,address,undefined
+      -fno-sanitize-recover=all -fno-omit-frame-pointer -g)
+    target_link_options(kx52_settings INTERFACE -fsanitize=address,undefined)
+  elseif(KX52_SANITIZE)
     target_compile_options(kx52_settings INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer
       -fno-sanitize-recover=undefined)
     target_link_options(kx52_settings INTERFACE -fsanitize=address,undefined)

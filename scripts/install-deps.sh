@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs with apt-get whatever KX-52 needs to build, test and run that is
 # not there yet. Quiet and quick when everything is installed already.
+# Packages named as arguments are installed too (scripts/fuzz.sh adds clang).
 set -euo pipefail
 
 packages=(
@@ -12,6 +13,7 @@ packages=(
   fonts-liberation2
   # Building and checking the Debian package.
   dpkg-dev librsvg2-bin desktop-file-utils appstream man-db
+  "$@"
 )
 
 missing=()
