@@ -15,3 +15,7 @@ struct ChartSettings {
 
 inline constexpr std::uint32_t kColorButtonFace = 0x8000000Fu;
 inline constexpr std::uint32_t kColorRed = 0x000000FFu;
+
+// The values the program uses where none are stored, or where a stored one
+// cannot be read.
+inline constexpr ChartSettings kDefaultChartSettings{kColorRed, kColorButtonFace, kColorButtonFace, true, 35, 200};

@@ -1,5 +1,7 @@
 #include "SettingsStore.h"
 
+#include "KxError.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <limits>
@@ -37,4 +39,33 @@ bool ParseInt32(const std::string& text, std::int32_t& value)
         return false;
     value = static_cast<std::int32_t>(signed_value);
     return true;
+}
+
+void SettingsWriter::Store(const std::string& section, const std::string& name, std::int32_t value)
+{
+    ++attempted_;
+    try {
+        store_.StoreInt(section, name, value);
+    } catch (const KxError& error) {
+        if (first_error_.empty())
+            first_error_ = error.what();
+        not_saved_.push_back(name);
+    }
+}
+
+void SettingsWriter::Finish()
+{
+    if (not_saved_.empty())
+        return;
+    std::string message = first_error_;
+    if (static_cast<int>(not_saved_.size()) == attempted_) {
+        message += "; nothing was saved";
+    } else {
+        message += "; not saved:";
+        for (std::size_t i = 0; i < not_saved_.size(); ++i)
+            message += (i == 0 ? " " : ", ") + not_saved_[i];
+    }
+    not_saved_.clear();
+    attempted_ = 0;
+    throw KxError(message);
 }

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class SettingsStore {
 public:
@@ -41,3 +42,20 @@ private:
 // Integer parsing shared by both back ends: optional sign and decimal digits,
 // leading and trailing blanks ignored, range of a signed 32-bit integer.
 bool ParseInt32(const std::string& text, std::int32_t& value);
+
+// Writes several values one after another (a window's settings as it
+// closes), going on past a value that cannot be written, so that one failure
+// never silently drops the values after it. Finish() raises one error: the
+// first failure's text, then "nothing was saved" or the names not saved.
+class SettingsWriter {
+public:
+    explicit SettingsWriter(SettingsStore& store) : store_(store) {}
+    void Store(const std::string& section, const std::string& name, std::int32_t value);
+    void Finish();
+
+private:
+    SettingsStore& store_;
+    std::string first_error_;
+    std::vector<std::string> not_saved_;
+    int attempted_ = 0;
+};

@@ -1,30 +1,45 @@
 // The settings store away from Windows: the INI file <config>/<key>.ini,
 // one INI section per section, values as decimal text.
+//
+// Every read takes the file as it is on disk (another running copy of the
+// program may have written meanwhile) and reads what it can of a damaged
+// file. Every write reads the file, sets the one value and replaces the file
+// whole through a temporary file, so a damaged file is rewritten in plain
+// form with every value that could be read, and a failure part way never
+// leaves a half-written file. A file that exists but cannot be read is never
+// replaced: that would lose the values it holds.
 #include "SettingsStore.h"
 
 #include "ConfigDir.h"
+#include "IniText.h"
 #include "KxError.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSettings>
+#include <QSaveFile>
 #include <QString>
-#include <QVariant>
+
+#include <optional>
 
 struct SettingsStore::Impl {
     QString path;
-    std::unique_ptr<QSettings> ini;
+
+    // The file's text; empty when there is no file; nullopt when a file (or
+    // something else) is there but cannot be read.
+    std::optional<std::string> ReadText() const
+    {
+        QFile file(path);
+        if (!file.exists())
+            return std::string();
+        if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly))
+            return std::nullopt;
+        const QByteArray bytes = file.readAll();
+        if (file.error() != QFileDevice::NoError)
+            return std::nullopt;
+        return bytes.toStdString();
+    }
 };
-
-namespace {
-
-QString Key(const std::string& section, const std::string& name)
-{
-    return QString::fromStdString(section) + QLatin1Char('/') + QString::fromStdString(name);
-}
-
-} // namespace
 
 SettingsStore::SettingsStore(const std::string& key, const std::string& folder)
     : impl_(std::make_unique<Impl>())
@@ -40,40 +55,47 @@ SettingsStore::SettingsStore(const std::string& key, const std::string& folder)
         if (file.open(QIODevice::WriteOnly))
             file.close();
     }
-    impl_->ini = std::make_unique<QSettings>(impl_->path, QSettings::IniFormat);
 }
 
 SettingsStore::~SettingsStore() = default;
 
 std::int32_t SettingsStore::LoadInt(const std::string& section, const std::string& name, std::int32_t def)
 {
-    QSettings& ini = *impl_->ini;
-    // Pick up what another running copy of the program wrote meanwhile.
-    ini.sync();
-    const QString key = Key(section, name);
-    if (!ini.contains(key))
+    const std::optional<std::string> text = impl_->ReadText();
+    if (!text)
         return def;
-    const QVariant value = ini.value(key);
-    // Only plain text is a setting; anything QSettings reads as another type
-    // (a list such as "1, 2", a byte array, a variant) is the analogue of a
-    // registry value of the wrong type.
-    if (value.typeId() != QMetaType::QString)
+    const IniDocument doc = ParseIni(*text);
+    const std::string* value = doc.Find(section, name);
+    if (value == nullptr)
+        return def;
+    // A list ("1, 2") or a typed value is the analogue of a registry value
+    // of the wrong type.
+    if (!IniValueIsPlainText(*value))
         throw KxError("Invalid data type for '" + name + "'");
     std::int32_t number = 0;
-    if (!ParseInt32(value.toString().toStdString(), number))
+    if (!ParseInt32(IniUnquote(*value), number))
         return def;
     return number;
 }
 
 void SettingsStore::StoreInt(const std::string& section, const std::string& name, std::int32_t value)
 {
-    QSettings& ini = *impl_->ini;
     const QFileInfo info(impl_->path);
     if (!QDir().mkpath(info.absolutePath()))
         throw KxError("Failed to create key " + section);
-    ini.setValue(Key(section, name), QString::number(value));
-    ini.sync();
-    if (ini.status() != QSettings::NoError)
+    const std::optional<std::string> text = impl_->ReadText();
+    if (!text)
+        throw KxError("Failed to set data for '" + name + "'");
+    IniDocument doc = ParseIni(*text);
+    doc.Set(section, name, std::to_string(value));
+    const std::string out = FormatIni(doc);
+
+    // No writing in place where the folder cannot take the temporary file:
+    // a write that failed part way would lose the values already there.
+    QSaveFile file(impl_->path);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(out.data(), static_cast<qint64>(out.size())) != static_cast<qint64>(out.size()) ||
+        !file.commit())
         throw KxError("Failed to set data for '" + name + "'");
     if (on_store)
         on_store(section, name, value);

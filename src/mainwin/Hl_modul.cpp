@@ -40,6 +40,24 @@ namespace {
 // title bar take this much beyond the client area.
 constexpr int kFrameWidth = 10;
 constexpr int kFrameHeight = 27;
+// The smallest client area that still shows every control of the value
+// panel and a strip of the chart.
+constexpr int kMinClientWidth = 560;
+constexpr int kMinClientHeight = 200;
+// Stored positions beyond this are as good as lost; keeping them within it
+// keeps the window's geometry arithmetic far from overflowing.
+constexpr int kFarCoordinate = 1000000;
+
+int ClampCoordinate(std::int32_t stored)
+{
+    return std::clamp(stored, -kFarCoordinate, kFarCoordinate);
+}
+
+// A stored outer size as the client size, within what a widget can take.
+int ClientExtent(std::int32_t stored, int frame)
+{
+    return static_cast<int>(std::clamp<qint64>(qint64{stored} - frame, 0, QWIDGETSIZE_MAX));
+}
 
 // Keeps the value panel and the chart on the window's edges as it is resized.
 class AnchorFilter : public QObject {
@@ -144,6 +162,7 @@ Torbena52::Torbena52(const std::string& settings_folder, QWidget* parent)
     connect(ui->mn_ident, &QAction::triggered, this, Guarded(this, &Torbena52::mn_identClick));
 
     // The design size is the client area of a 667 x 465 window.
+    setMinimumSize(kMinClientWidth, kMinClientHeight);
     resize(667 - kFrameWidth, 465 - kFrameHeight);
     move(192, 107);
 
@@ -178,20 +197,20 @@ void Torbena52::SetStatus(int panel, const QString& text)
 void Torbena52::FormCreate()
 {
     SettingsStore& s = *store_;
-    move(s.LoadInt("DESKTOP", "Left", x()), y());
-    move(x(), s.LoadInt("DESKTOP", "Top", y()));
-    resize(width(), s.LoadInt("DESKTOP", "Height", height() + kFrameHeight) - kFrameHeight);
-    resize(s.LoadInt("DESKTOP", "Width", width() + kFrameWidth) - kFrameWidth, height());
+    move(ClampCoordinate(s.LoadInt("DESKTOP", "Left", x())), y());
+    move(x(), ClampCoordinate(s.LoadInt("DESKTOP", "Top", y())));
+    resize(width(), ClientExtent(s.LoadInt("DESKTOP", "Height", height() + kFrameHeight), kFrameHeight));
+    resize(ClientExtent(s.LoadInt("DESKTOP", "Width", width() + kFrameWidth), kFrameWidth), height());
     KeepOnScreen();
 
-    chart.pen_color = static_cast<std::uint32_t>(s.LoadInt("GRAF", "PERO", static_cast<std::int32_t>(kColorRed)));
-    chart.grid_color =
-        static_cast<std::uint32_t>(s.LoadInt("GRAF", "MRIZ", static_cast<std::int32_t>(kColorButtonFace)));
+    const ChartSettings& d = kDefaultChartSettings;
+    chart.pen_color = static_cast<std::uint32_t>(s.LoadInt("GRAF", "PERO", static_cast<std::int32_t>(d.pen_color)));
+    chart.grid_color = static_cast<std::uint32_t>(s.LoadInt("GRAF", "MRIZ", static_cast<std::int32_t>(d.grid_color)));
     chart.border_color =
-        static_cast<std::uint32_t>(s.LoadInt("GRAF", "POZADI", static_cast<std::int32_t>(kColorButtonFace)));
-    chart.view_3d = s.LoadInt("GRAF", "G3D", 1) != 0;
-    chart.depth_3d = s.LoadInt("GRAF", "R3D", 35);
-    chart.points_kept = s.LoadInt("GRAF", "POCET", 200);
+        static_cast<std::uint32_t>(s.LoadInt("GRAF", "POZADI", static_cast<std::int32_t>(d.border_color)));
+    chart.view_3d = s.LoadInt("GRAF", "G3D", d.view_3d ? 1 : 0) != 0;
+    chart.depth_3d = s.LoadInt("GRAF", "R3D", d.depth_3d);
+    chart.points_kept = s.LoadInt("GRAF", "POCET", d.points_kept);
     ApplyChartSettings();
 
     file_chosen = false;
@@ -201,12 +220,23 @@ void Torbena52::FormCreate()
 
 void Torbena52::KeepOnScreen()
 {
-    // Bounds stored on a screen that is gone would put the window where
-    // nobody can see it: bring it back onto the screen nearest its position.
-    const QRect wanted(x(), y(), width() + kFrameWidth, height() + kFrameHeight);
     const QList<QScreen*> screens = QGuiApplication::screens();
     if (screens.isEmpty())
         return;
+    // The stored size is kept within the available area of the window's
+    // screen and above the window's minimum size: a huge size would cost
+    // hundreds of megabytes and grow at every close, a negative one would
+    // leave the controls out of reach.
+    QScreen* home = QGuiApplication::screenAt(pos());
+    if (home == nullptr)
+        home = QGuiApplication::primaryScreen();
+    const QRect home_area = home->availableGeometry();
+    resize(std::max(minimumWidth(), std::min(width(), home_area.width() - kFrameWidth)),
+           std::max(minimumHeight(), std::min(height(), home_area.height() - kFrameHeight)));
+
+    // Bounds stored on a screen that is gone would put the window where
+    // nobody can see it: bring it back onto the screen nearest its position.
+    const QRect wanted(x(), y(), width() + kFrameWidth, height() + kFrameHeight);
     for (QScreen* screen : screens) {
         const QRect visible = screen->availableGeometry().intersected(wanted);
         // The title bar must be reachable: at least 50 x 20 pixels of the
@@ -220,7 +250,7 @@ void Torbena52::KeepOnScreen()
     const QRect area = target->availableGeometry();
     const int w = std::min(width(), area.width() - kFrameWidth);
     const int h = std::min(height(), area.height() - kFrameHeight);
-    resize(std::max(w, 100), std::max(h, 100));
+    resize(std::max(w, minimumWidth()), std::max(h, minimumHeight()));
     const int nx = std::clamp(wanted.x(), area.left(), std::max(area.left(), area.right() - width() - kFrameWidth));
     const int ny = std::clamp(wanted.y(), area.top(), std::max(area.top(), area.bottom() - height() - kFrameHeight));
     move(nx, ny);
@@ -260,17 +290,20 @@ void Torbena52::closeEvent(QCloseEvent* event)
 
 void Torbena52::FormClose()
 {
-    SettingsStore& s = *store_;
-    s.StoreInt("DESKTOP", "Top", y());
-    s.StoreInt("DESKTOP", "Left", x());
-    s.StoreInt("DESKTOP", "Height", height() + kFrameHeight);
-    s.StoreInt("DESKTOP", "Width", width() + kFrameWidth);
-    s.StoreInt("GRAF", "PERO", static_cast<std::int32_t>(chart.pen_color));
-    s.StoreInt("GRAF", "MRIZ", static_cast<std::int32_t>(chart.grid_color));
-    s.StoreInt("GRAF", "POZADI", static_cast<std::int32_t>(chart.border_color));
-    s.StoreInt("GRAF", "G3D", chart.view_3d ? 1 : 0);
-    s.StoreInt("GRAF", "R3D", chart.depth_3d);
-    s.StoreInt("GRAF", "POCET", chart.points_kept);
+    // Every value is tried; a store that cannot be written is reported once,
+    // saying which values were not saved.
+    SettingsWriter s(*store_);
+    s.Store("DESKTOP", "Top", y());
+    s.Store("DESKTOP", "Left", x());
+    s.Store("DESKTOP", "Height", height() + kFrameHeight);
+    s.Store("DESKTOP", "Width", width() + kFrameWidth);
+    s.Store("GRAF", "PERO", static_cast<std::int32_t>(chart.pen_color));
+    s.Store("GRAF", "MRIZ", static_cast<std::int32_t>(chart.grid_color));
+    s.Store("GRAF", "POZADI", static_cast<std::int32_t>(chart.border_color));
+    s.Store("GRAF", "G3D", chart.view_3d ? 1 : 0);
+    s.Store("GRAF", "R3D", chart.depth_3d);
+    s.Store("GRAF", "POCET", chart.points_kept);
+    s.Finish();
 }
 
 void Torbena52::mn_exitClick()

@@ -49,7 +49,8 @@ public:
     void ApplyChartSettings();
     void AddChartPoint(float value);
 
-    ChartSettings chart;
+    // Defaults until read: a value that cannot be read keeps its default.
+    ChartSettings chart = kDefaultChartSettings;
     std::uint16_t last_second = 0;
     std::int32_t fail_count = 0;
     bool file_chosen = false;

@@ -153,7 +153,7 @@ TEST_F(MainWindowTest, AStoreThatCannotBeWrittenStillLetsTheWindowClose)
     EXPECT_TRUE(orbena52->close());
     EXPECT_FALSE(orbena52->isVisible());
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, QStringLiteral("Failed to set data for 'Top'"));
+    EXPECT_EQ(boxes[0].text, QStringLiteral("Failed to set data for 'Top'; nothing was saved."));
 }
 
 TEST(ErrorBox, AppendsAFullStopOnlyAfterACharacterThatSortsAfterIt)
