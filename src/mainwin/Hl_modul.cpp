@@ -461,3 +461,18 @@ void Torbena52::mn_saveClick()
     GridMeas->ArmRecording();
     SetStatus(2, QDir::toNativeSeparators(save_file_name_));
 }
+
+void Torbena52::RecordingFileState(std::size_t waiting, std::size_t dropped)
+{
+    // While records wait for the recording file the file panel says so, in
+    // red, until a write succeeds again; then it names the file as before.
+    QString text = QDir::toNativeSeparators(save_file_name_);
+    if (waiting > 0) {
+        QString state = QStringLiteral("čeká na zápis: %1").arg(waiting);
+        if (dropped > 0)
+            state += QStringLiteral(", ztraceno: %1").arg(dropped);
+        text = state + QStringLiteral(" | ") + text;
+    }
+    status_[2]->setStyleSheet(waiting > 0 ? QStringLiteral("color: #b00000; font-weight: bold;") : QString());
+    SetStatus(2, text);
+}

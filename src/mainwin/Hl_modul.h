@@ -35,6 +35,7 @@ public:
     bool FileChosen() const override { return file_chosen; }
     QString RecordingFileName() const override { return save_file_name_; }
     QDateTime Now() const override { return clock_(); }
+    void RecordingFileState(std::size_t waiting, std::size_t dropped) override;
     LiveChart* Chart() const { return Chart1; }
     QTimer* Timer() const { return Timer1; }
 

@@ -5,6 +5,8 @@
 #include <QDateTime>
 #include <QString>
 
+#include <cstddef>
+
 class RecordSource {
 public:
     virtual ~RecordSource() = default;
@@ -14,4 +16,12 @@ public:
     // True once the user has chosen a recording file.
     virtual bool FileChosen() const = 0;
     virtual QString RecordingFileName() const = 0;
+    // Told when records wait because the recording file cannot be written
+    // (`waiting` of them; `dropped` older ones lost to the waiting bound),
+    // and with `waiting` 0 once a write has succeeded again.
+    virtual void RecordingFileState(std::size_t waiting, std::size_t dropped)
+    {
+        static_cast<void>(waiting);
+        static_cast<void>(dropped);
+    }
 };

@@ -6,7 +6,6 @@
 
 #include <QAction>
 #include <QDate>
-#include <QFile>
 #include <QHeaderView>
 #include <QLocale>
 #include <QMenu>
@@ -89,7 +88,7 @@ QString RecordTimeText(const QTime& time)
     return locale.toString(time, TimeFormatWithoutZone(locale.timeFormat(QLocale::LongFormat)));
 }
 
-TGridMeas::TGridMeas(const RecordSource& source, PeriodFunction sampling_period, QWidget* parent)
+TGridMeas::TGridMeas(RecordSource& source, PeriodFunction sampling_period, QWidget* parent)
     : QDialog(parent), source_(source), sampling_period_(std::move(sampling_period))
 {
     setObjectName(QStringLiteral("GridMeas"));
@@ -209,25 +208,29 @@ void TGridMeas::RecordTick()
 
 void TGridMeas::AppendRecord(int row)
 {
-    QFile file(source_.RecordingFileName());
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
-        ShowMessageBox(nullptr, QMessageBox::Warning, QStringLiteral("CHYBA"),
-                       QStringLiteral("Nemůže otevřít výstupní soubor"));
-        return;
-    }
     QString text;
     for (int column = 0; column < kColumnCount; ++column)
         text += Cell(column, row) + QStringLiteral("; ");
-    // CR LF on every platform; unbuffered, so the line goes out in one write.
-    const QByteArray line = text.toLocal8Bit() + QByteArrayLiteral("\r\n");
-    const bool written = file.write(line) == line.size();
-    file.close();
-    const bool closed = file.error() == QFileDevice::NoError;
-    // A line lost to a full disk or a failing device is reported like a file
-    // that cannot be opened; the record stays in the table.
-    if (!written || !closed)
-        ShowMessageBox(nullptr, QMessageBox::Warning, QStringLiteral("CHYBA"),
-                       QStringLiteral("Nemůže zapsat do výstupního souboru"));
+    // CR LF on every platform.
+    const RecordFile::Result result =
+        file_.Append(source_.RecordingFileName(), text.toLocal8Bit() + QByteArrayLiteral("\r\n"));
+    if (result == RecordFile::Result::Written) {
+        if (file_failing_) {
+            file_failing_ = false;
+            source_.RecordingFileState(0, file_.Dropped());
+        }
+        return;
+    }
+    source_.RecordingFileState(file_.Waiting(), file_.Dropped());
+    // One box per run of failures: the measurement timer keeps running while
+    // it is open, and the cycles inside its message loop only add to the
+    // waiting records. The state is settled before the box opens.
+    if (file_failing_)
+        return;
+    file_failing_ = true;
+    ShowMessageBox(nullptr, QMessageBox::Warning, QStringLiteral("CHYBA"),
+                   result == RecordFile::Result::OpenFailed ? QStringLiteral("Nemůže otevřít výstupní soubor")
+                                                            : QStringLiteral("Nemůže zapsat do výstupního souboru"));
 }
 
 void TGridMeas::Konec1Click()

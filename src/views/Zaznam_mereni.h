@@ -2,6 +2,7 @@
 // "Naměřené hodnoty": the table of sampled readings (measured value, sum,
 // date, time), and the recording step that fills it every `sampling_period`
 // measurement cycles and appends the same record to the recording file.
+#include "RecordFile.h"
 #include "RecordSource.h"
 
 #include <QDialog>
@@ -43,7 +44,7 @@ public:
 
     // Records are made of what `source` (which outlives the window) supplies,
     // every `sampling_period`() cycles.
-    TGridMeas(const RecordSource& source, PeriodFunction sampling_period, QWidget* parent = nullptr);
+    TGridMeas(RecordSource& source, PeriodFunction sampling_period, QWidget* parent = nullptr);
     ~TGridMeas() override;
 
     // The text of a cell by column and row, row 0 being the header.
@@ -57,8 +58,12 @@ public:
     void ArmRecording();
     // One recording step per measurement cycle.
     void RecordTick();
-    // Appends the record in `row` to the recording file as one line.
+    // Appends the record in `row` to the recording file as one line, after
+    // any records still waiting for the file. The first failure of a run
+    // shows the "CHYBA" box; the main window's file panel tells of the
+    // waiting records until a write succeeds again.
     void AppendRecord(int row);
+    std::size_t RecordsWaiting() const { return file_.Waiting(); }
 
     QMenuBar* MainMenu1 = nullptr;
     QMenu* Soubor1 = nullptr;
@@ -76,7 +81,9 @@ protected:
 
 private:
     void SetCell(int column, int row, const QString& text);
-    const RecordSource& source_;
+    RecordSource& source_;
     PeriodFunction sampling_period_;
+    RecordFile file_;
+    bool file_failing_ = false;
     bool sized_ = false;
 };
