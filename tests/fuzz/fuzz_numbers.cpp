@@ -24,6 +24,7 @@ struct IntegerField {
 };
 constexpr IntegerField kIntegerFields[] = {
     {"ed_zaznam (recording period)", &ParseInt32},
+    {"ed_poc_mer (chart points kept)", &ParseInt32},
 };
 
 // The float entry fields (the parameters dialog's numbers), likewise.
