@@ -25,6 +25,7 @@ struct IntegerField {
 constexpr IntegerField kIntegerFields[] = {
     {"ed_zaznam (recording period)", &ParseInt32},
     {"ed_poc_mer (chart points kept)", &ParseInt32},
+    {"address change dialog (CheckAddress)", &ParseInt32},
 };
 
 // The float entry fields (the parameters dialog's numbers), likewise.
@@ -33,7 +34,7 @@ struct FloatField {
     bool (*parse)(const std::string& text, float& value);
 };
 constexpr FloatField kFloatFields[] = {
-    {nullptr, nullptr}, // placeholder: no float entry check exists yet
+    {nullptr, nullptr}, // placeholder: the parameters dialog's four number checks go here
 };
 
 // The digit and decimal pairs the program formats with: the measured value,
