@@ -2,6 +2,9 @@
 // cannot be written. Whatever could be read is read and kept; a damaged file
 // is rewritten whole in plain form; a store that cannot be written says so,
 // naming what was not saved.
+#ifndef _WIN32
+// They read and write the INI file of the settings store, which Windows does
+// not use (it keeps the registry).
 #include "ProgramFixture.h"
 
 #include "Hl_modul.h"
@@ -219,3 +222,4 @@ TEST_F(DamagedSettingsWindowTest, ClosingWithAnUnwritableStoreSaysNothingWasSave
 }
 
 } // namespace
+#endif
