@@ -90,6 +90,12 @@ ValueAxis ValueTicks(double y0, double y1, int max_ticks)
     const double max_abs = std::max(std::abs(y0), std::abs(y1));
     axis.scientific = max_abs >= 1e9 || step < 1e-9;
     axis.decimals = step >= 1.0 ? 0 : std::min(15, static_cast<int>(std::ceil(-std::log10(step) - 1e-9)));
+    // Enough digits that neighbouring ticks read differently, also where a
+    // small step sits on a large value.
+    if (max_abs > 0.0 && step > 0.0) {
+        const double needed = std::ceil(std::log10(max_abs / step) - 1e-9) + 1.0;
+        axis.digits = static_cast<int>(Clamp(needed, 6.0, 17.0));
+    }
     for (double t = std::ceil(y0 / step); axis.ticks.size() < 200 && t * step <= y1; t += 1.0) {
         double v = t * step;
         if (std::abs(v) < step * 1e-9)
@@ -101,7 +107,7 @@ ValueAxis ValueTicks(double y0, double y1, int max_ticks)
 
 QString ValueLabel(double v, const ValueAxis& axis, const QLocale& locale)
 {
-    return axis.scientific ? locale.toString(v, 'g', 6) : locale.toString(v, 'f', axis.decimals);
+    return axis.scientific ? locale.toString(v, 'g', axis.digits) : locale.toString(v, 'f', axis.decimals);
 }
 
 TimeAxis TimeTicks(double x0, double x1, int max_ticks)

@@ -42,8 +42,9 @@ void ValueRangeOf(bool any, double lo, double hi, double& y0, double& y1);
 
 struct ValueAxis {
     std::vector<double> ticks;
-    int decimals = 0;
+    int decimals = 0; // in fixed notation
     bool scientific = false;
+    int digits = 6; // significant digits in scientific notation
 };
 // Ticks at a 1-2-5 step, about `max_ticks` of them over [y0, y1].
 ValueAxis ValueTicks(double y0, double y1, int max_ticks);
