@@ -5,11 +5,12 @@
 #include <QPainter>
 #include <QPen>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
 void LineRaster::Paint(QPainter& p, const std::deque<Run>& runs, double bucket_width, const ChartLayout& layout,
-                       const QPalette& palette, const QRect& clip)
+                       const QPalette& palette, const QRect& clip, int thickness)
 {
     const DirectTarget direct = FindDirectTarget(p, clip);
     const ChartLayout& L = layout;
@@ -17,6 +18,7 @@ void LineRaster::Paint(QPainter& p, const std::deque<Run>& runs, double bucket_w
     const double sx = L.Sx();
     const int dd = L.depth;
     const double bw = bucket_width;
+    const int k = std::clamp(thickness, 1, 3);
 
     // Pixel position of a run: the centre of its bucket, snapped to the
     // middle of a pixel so that flat stretches come out crisp.
@@ -32,6 +34,8 @@ void LineRaster::Paint(QPainter& p, const std::deque<Run>& runs, double bucket_w
     const int columns = L.plot.width() + 2 * dd + 4;
     spans_.Setup(first_column, columns);
     strip_.Setup(first_column, columns + dd);
+    if (k > 1)
+        thick_.Setup(first_column, columns + k);
 
     std::uint32_t last_value = 0;
     QColor last_color;
@@ -45,6 +49,28 @@ void LineRaster::Paint(QPainter& p, const std::deque<Run>& runs, double bucket_w
         return last_color;
     };
 
+    // With one colour all through, the strip and the line's pixel columns
+    // are written into the image together, each pixel once, and the gentle
+    // stretches of the line are drawn over them afterwards: the same picture
+    // as strip, polyline, columns in turn, since all share one colour, at
+    // half the memory traffic where the line is dense.
+    bool one_color = dd > 0 && direct.Usable();
+    bool have_any = false;
+    std::uint32_t only_color = 0;
+    for (const Run& r : runs) {
+        if (!one_color)
+            break;
+        if (!r.HasData())
+            continue;
+        if (have_any && r.color != only_color)
+            one_color = false;
+        have_any = true;
+        only_color = r.color;
+    }
+    one_color = one_color && have_any && color_of(only_color).alpha() == 255;
+    deferred_.clear();
+    deferred_sizes_.clear();
+
     // The 3D strip, one colour stretch at a time, without antialiasing. The
     // stretch includes the segment leading into its first point.
     if (dd > 0) {
@@ -57,7 +83,8 @@ void LineRaster::Paint(QPainter& p, const std::deque<Run>& runs, double bucket_w
             if (!spans_.Touched())
                 return;
             SweepStrip(spans_, dd, strip_, sweep_min_, sweep_max_);
-            FillSpans(p, poly_scratch_, strip_, direct, color_of(stretch_color).darker(150));
+            if (!one_color)
+                FillSpans(p, poly_scratch_, strip_, direct, color_of(stretch_color).darker(150));
             spans_.Reset();
         };
         for (const Run& r : runs) {
@@ -80,30 +107,56 @@ void LineRaster::Paint(QPainter& p, const std::deque<Run>& runs, double bucket_w
 
     // The line, one colour stretch at a time; the segment into a point takes
     // that point's colour. Gentle segments between columns are drawn as an
-    // antialiased 1 px polyline; a column's own vertical extent and steep
-    // steps between neighbouring columns are filled as pixel columns, where
-    // antialiasing would add nothing but cost.
+    // antialiased polyline; a column's own vertical extent and steep steps
+    // between neighbouring columns are filled as pixel columns, where
+    // antialiasing would add nothing but cost. A thick line's pixel columns
+    // grow to the right and down, and its polyline is drawn k x k times one
+    // pixel apart (Qt strokes a thicker pen as a filled outline, many times
+    // slower over a long polyline).
     std::vector<QPointF>& poly = poly_line_;
     poly.clear();
     spans_.Reset();
     std::uint32_t stretch_color = 0;
+    auto draw_poly = [&](QPointF* points, int count, const QColor& color) {
+        p.setRenderHint(QPainter::Antialiasing, true);
+        QPen pen(color, 1.0);
+        pen.setCosmetic(true);
+        p.setPen(pen);
+        p.setBrush(Qt::NoBrush);
+        for (int i = 0; i < k * k; ++i) {
+            const QPointF step = i == 0 ? QPointF(0, 0) : (i % k == 0 ? QPointF(-(k - 1), 1) : QPointF(1, 0));
+            for (int j = 0; j < count; ++j)
+                points[j] += step;
+            p.drawPolyline(points, count);
+        }
+    };
     auto flush_poly = [&] {
         if (poly.size() >= 2) {
-            p.setRenderHint(QPainter::Antialiasing, true);
-            QPen pen(color_of(stretch_color), 1.0);
-            pen.setCosmetic(true);
-            p.setPen(pen);
-            p.setBrush(Qt::NoBrush);
-            p.drawPolyline(poly.data(), static_cast<int>(poly.size()));
+            if (one_color) {
+                deferred_.insert(deferred_.end(), poly.begin(), poly.end());
+                deferred_sizes_.push_back(static_cast<int>(poly.size()));
+            } else {
+                draw_poly(poly.data(), static_cast<int>(poly.size()), color_of(stretch_color));
+            }
         }
         poly.clear();
     };
     auto flush_columns = [&] {
-        if (!spans_.Touched())
+        if (!spans_.Touched() && !one_color)
             return;
-        p.setRenderHint(QPainter::Antialiasing, false);
-        p.setPen(Qt::NoPen);
-        FillSpans(p, poly_scratch_, spans_, direct, color_of(stretch_color));
+        const ColumnSpans* line = &spans_;
+        if (k > 1) {
+            Thicken(spans_, k, thick_, sweep_min_, sweep_max_);
+            line = &thick_;
+        }
+        const QColor color = color_of(stretch_color);
+        if (one_color) {
+            WriteSpansOver(direct, strip_, color.darker(150).rgba(), *line, color.rgba());
+        } else {
+            p.setRenderHint(QPainter::Antialiasing, false);
+            p.setPen(Qt::NoPen);
+            FillSpans(p, poly_scratch_, *line, direct, color);
+        }
         spans_.Reset();
     };
     constexpr double kGentle = 4.0; // pixels of rise between neighbouring columns
@@ -114,7 +167,8 @@ void LineRaster::Paint(QPainter& p, const std::deque<Run>& runs, double bucket_w
             continue;
         if (r.color != stretch_color) {
             flush_poly();
-            flush_columns();
+            if (!one_color)
+                flush_columns();
             stretch_color = r.color;
         }
         const double x = px(r);
@@ -144,4 +198,11 @@ void LineRaster::Paint(QPainter& p, const std::deque<Run>& runs, double bucket_w
     }
     flush_poly();
     flush_columns();
+    if (one_color) {
+        QPointF* points = deferred_.data();
+        for (int count : deferred_sizes_) {
+            draw_poly(points, count, color_of(only_color));
+            points += count;
+        }
+    }
 }

@@ -173,39 +173,45 @@ void LiveChart::ZoomTo(double xmin, double xmax, double ymin, double ymax)
 
 QRect LiveChart::PlotRect() const
 {
-    d->Prepare(*this);
+    d->Prepare(*this, devicePixelRatioF());
     return d->lay.plot_valid ? d->lay.plot : QRect();
 }
 
 double LiveChart::AxisXMin() const
 {
-    d->Prepare(*this);
+    d->Prepare(*this, devicePixelRatioF());
     return d->lay.x0;
 }
 
 double LiveChart::AxisXMax() const
 {
-    d->Prepare(*this);
+    d->Prepare(*this, devicePixelRatioF());
     return d->lay.x1;
 }
 
 double LiveChart::AxisYMin() const
 {
-    d->Prepare(*this);
+    d->Prepare(*this, devicePixelRatioF());
     return d->lay.y0;
 }
 
 double LiveChart::AxisYMax() const
 {
-    d->Prepare(*this);
+    d->Prepare(*this, devicePixelRatioF());
     return d->lay.y1;
 }
 
 void LiveChart::paintEvent(QPaintEvent* /*event*/)
 {
-    d->Prepare(*this);
     QPainter p(this);
-    d->Paint(p, *this);
+    // Device pixels per widget pixel, where the painter only scales (a high
+    // density screen, or an image with a device pixel ratio).
+    double scale = 1.0;
+    const QTransform t = p.deviceTransform();
+    if (t.type() <= QTransform::TxScale && t.m11() > 1.0 && t.m11() <= 16.0 && std::abs(t.m22() - t.m11()) < 1e-9)
+        scale = t.m11();
+    d->Prepare(*this, scale);
+    d->Paint(p, *this, scale);
 }
 
 void LiveChart::resizeEvent(QResizeEvent* event)
@@ -219,7 +225,7 @@ void LiveChart::mousePressEvent(QMouseEvent* event)
     Impl& s = *d;
     if (s.drag != Impl::Drag::None)
         return;
-    s.Prepare(*this);
+    s.Prepare(*this, devicePixelRatioF());
     const QPoint pos = event->position().toPoint();
     if (event->button() == Qt::LeftButton) {
         s.drag = Impl::Drag::Zoom;

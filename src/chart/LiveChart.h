@@ -2,8 +2,10 @@
 // The main window's live chart: one line series of (date-time, value) points,
 // each with its own colour, kept in ascending time; a legend listing the
 // points; a 3D depth effect; automatic axes with a time axis; mouse zoom and
-// pan. Painted with QPainter, reducing each pixel column to its minimum and
-// maximum so that 100,000 points stay smooth.
+// pan. Painted with QPainter, reducing each pixel column of the device (two
+// per widget pixel on a screen at a device pixel ratio of 2) to its minimum
+// and maximum so that 100,000 points stay smooth; grid, axes and labels are
+// coloured for contrast with the surface they lie on.
 #include "ColorValues.h"
 
 #include <QColor>

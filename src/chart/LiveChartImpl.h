@@ -8,6 +8,7 @@
 
 #include <QPoint>
 
+class QColor;
 class QFontMetrics;
 class QPainter;
 class QPalette;
@@ -38,8 +39,10 @@ struct LiveChart::Impl {
     // The value range shown: the zoom, or the finite values held.
     void YRange(double& y0, double& y1) const;
     // Works out the ranges, ticks and rectangles for the widget's current
-    // size, and brings the decimation cache up to date for them.
-    void Prepare(const QWidget& w);
-    void Paint(QPainter& p, const QWidget& w);
+    // size, and brings the decimation cache up to date for them, at `scale`
+    // device pixels per widget pixel.
+    void Prepare(const QWidget& w, double scale);
+    void Paint(QPainter& p, const QWidget& w, double scale);
+    void PaintWalls(QPainter& p, const QPalette& pal, const QColor& surface, const QColor& ink);
     void PaintLegend(QPainter& p, const QPalette& pal, const QFontMetrics& fm);
 };

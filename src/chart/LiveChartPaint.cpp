@@ -1,6 +1,9 @@
-// The live chart's layout and paint order: surface, back wall and side
-// walls, grid, axes, the line with its strip, labels, legend, zoom frame.
+// The live chart's layout and paint order: surface, back wall, side wall and
+// floor with their grids, axes, the line with its strip, labels, legend, zoom
+// frame.
 #include "LiveChartImpl.h"
+
+#include "ChartColors.h"
 
 #include <QFontMetrics>
 #include <QLocale>
@@ -12,6 +15,13 @@
 #include <cmath>
 
 namespace {
+
+// A rectangle of widget pixels in device pixels at the given scale.
+QRect ScaleRect(const QRect& r, double scale)
+{
+    auto at = [scale](int v) { return static_cast<int>(std::lround(v * scale)); };
+    return QRect(QPoint(at(r.left()), at(r.top())), QPoint(at(r.right() + 1) - 1, at(r.bottom() + 1) - 1));
+}
 
 TextMetrics MetricsOf(const QFont& font)
 {
@@ -44,7 +54,7 @@ void LiveChart::Impl::YRange(double& y0, double& y1) const
     ValueRangeOf(any, lo, hi, y0, y1);
 }
 
-void LiveChart::Impl::Prepare(const QWidget& w)
+void LiveChart::Impl::Prepare(const QWidget& w, double scale)
 {
     const TextMetrics text = MetricsOf(w.font());
     double x0 = 0, x1 = 1, y0 = 0, y1 = 1;
@@ -59,7 +69,8 @@ void LiveChart::Impl::Prepare(const QWidget& w)
                                 static_cast<long long>(series.Size()) - legend_first);
     if (L.plot_valid) {
         const double bw = series.BucketWidth();
-        const double target = (L.x1 - L.x0) / L.plot.width();
+        // One run per pixel column of the device.
+        const double target = (L.x1 - L.x0) / (L.plot.width() * scale);
         if (!(target >= bw / 1.1 && target < bw * 1.5))
             series.Rebuild(LadderFloor(target));
     }
@@ -89,12 +100,15 @@ void LiveChart::Impl::PaintLegend(QPainter& p, const QPalette& pal, const QFontM
     }
 }
 
-void LiveChart::Impl::Paint(QPainter& p, const QWidget& w)
+void LiveChart::Impl::Paint(QPainter& p, const QWidget& w, double scale)
 {
     const QPalette& pal = w.palette();
     const QFontMetrics fm(w.font());
     const ChartLayout& L = lay;
     const QColor surface = ResolveColorValue(surface_color, pal);
+    // Axes, labels and frame in the palette's text colour where it reads on
+    // the surface, else in black or white.
+    const QColor ink = InkOn(surface, pal.color(QPalette::WindowText));
     // The surface around an opaque back wall only; the wall covers the rest.
     const QRect wall_rect = L.plot.translated(L.depth, -L.depth);
     if (L.plot_valid && wall_opaque) {
@@ -109,52 +123,36 @@ void LiveChart::Impl::Paint(QPainter& p, const QWidget& w)
     }
 
     if (L.plot_valid) {
-        const int dd = L.depth;
         const QRect& pr = L.plot;
-        const QRect back = wall_rect;
-        const QColor wall = ResolveColorValue(wall_color, pal);
-        const QColor frame = pal.color(QPalette::WindowText);
-        const QColor grid = (wall_opaque ? wall : surface).darker(130);
-
-        p.setRenderHint(QPainter::Antialiasing, false);
-        if (wall_opaque)
-            p.fillRect(back, wall);
-        if (dd > 0) {
-            const QPoint left_wall[4] = {pr.topLeft(), back.topLeft(), back.bottomLeft(), pr.bottomLeft()};
-            const QPoint floor[4] = {pr.bottomLeft(), back.bottomLeft(), back.bottomRight(), pr.bottomRight()};
-            p.setPen(QPen(frame, 0));
-            p.setBrush(wall_opaque ? QBrush(wall.darker(110)) : QBrush(Qt::NoBrush));
-            p.drawPolygon(left_wall, 4);
-            p.setBrush(wall_opaque ? QBrush(wall.darker(120)) : QBrush(Qt::NoBrush));
-            p.drawPolygon(floor, 4);
-        }
-        // The grid on the back wall, as one-pixel rectangles, which fill
-        // much faster than lines.
-        for (double v : L.value_axis.ticks) {
-            const int y = static_cast<int>(std::floor(L.Py(v)));
-            p.fillRect(QRect(back.left(), y - dd, back.width(), 1), grid);
-        }
-        for (double v : L.time_axis.ticks) {
-            const int x = static_cast<int>(std::floor(L.Px(v)));
-            p.fillRect(QRect(x + dd, back.top(), 1, back.height()), grid);
-        }
-        p.setPen(QPen(frame, 0));
-        p.setBrush(Qt::NoBrush);
-        p.drawRect(back);
-        // Axes at the front plane, under the data so that extreme values
-        // lying on them stay visible.
-        p.drawLine(pr.left(), pr.top(), pr.left(), pr.bottom());
-        p.drawLine(pr.left(), pr.bottom(), pr.right(), pr.bottom());
+        PaintWalls(p, pal, surface, ink);
 
         // The data, clipped to the box from the front plane to the back wall.
-        const QRect box(QPoint(pr.left(), back.top()), QPoint(back.right(), pr.bottom()));
+        const QRect box(QPoint(pr.left(), wall_rect.top()), QPoint(wall_rect.right(), pr.bottom()));
         p.save();
         p.setClipRect(box);
-        raster.Paint(p, series.Runs(), series.BucketWidth(), L, pal, box);
+        if (scale > 1.0) {
+            // In device pixels, so that the line and the strip are as fine
+            // as the screen and each device pixel column has its own run.
+            const QTransform device = p.deviceTransform();
+            const QTransform to_device = p.worldTransform().inverted() * device;
+            p.setWorldTransform(QTransform::fromTranslate(std::round(device.dx()), std::round(device.dy())) *
+                                to_device.inverted());
+            ChartLayout fine;
+            fine.plot = ScaleRect(pr, scale);
+            fine.depth = static_cast<int>(std::lround(L.depth * scale));
+            fine.x0 = L.x0;
+            fine.x1 = L.x1;
+            fine.y0 = L.y0;
+            fine.y1 = L.y1;
+            raster.Paint(p, series.Runs(), series.BucketWidth(), fine, pal, ScaleRect(box, scale),
+                         std::max(1, static_cast<int>(std::lround(scale))));
+        } else {
+            raster.Paint(p, series.Runs(), series.BucketWidth(), L, pal, box, 1);
+        }
         p.restore();
 
         p.setRenderHint(QPainter::Antialiasing, false);
-        p.setPen(QPen(frame, 0));
+        p.setPen(QPen(ink, 0));
         const QLocale locale;
         const int ascent_half = fm.ascent() / 2;
         for (double v : L.value_axis.ticks) {
@@ -177,8 +175,70 @@ void LiveChart::Impl::Paint(QPainter& p, const QWidget& w)
 
     if (drag == Drag::Zoom) {
         p.setRenderHint(QPainter::Antialiasing, false);
-        p.setPen(QPen(pal.color(QPalette::WindowText), 0, Qt::DashLine));
+        p.setPen(QPen(ink, 0, Qt::DashLine));
         p.setBrush(Qt::NoBrush);
         p.drawRect(QRect(drag_start, drag_now).normalized());
     }
+}
+
+void LiveChart::Impl::PaintWalls(QPainter& p, const QPalette& pal, const QColor& surface, const QColor& ink)
+{
+    const ChartLayout& L = lay;
+    const int dd = L.depth;
+    const QRect& pr = L.plot;
+    const QRect back = pr.translated(dd, -dd);
+    // Each wall's grid is a shade of that wall, so it shows on light and dark
+    // walls alike; a transparent wall shows the surface.
+    const QColor wall = wall_opaque ? ResolveColorValue(wall_color, pal) : surface;
+    const QColor side = wall_opaque ? Shade(wall, kSideWallShade) : surface;
+    const QColor floor = wall_opaque ? Shade(wall, kFloorShade) : surface;
+    const QPoint side_wall[4] = {pr.topLeft(), back.topLeft(), back.bottomLeft(), pr.bottomLeft()};
+    const QPoint floor_area[4] = {pr.bottomLeft(), back.bottomLeft(), back.bottomRight(), pr.bottomRight()};
+
+    p.setRenderHint(QPainter::Antialiasing, false);
+    if (wall_opaque) {
+        p.fillRect(back, wall);
+        if (dd > 0) {
+            p.setPen(Qt::NoPen);
+            p.setBrush(side);
+            p.drawPolygon(side_wall, 4);
+            p.setBrush(floor);
+            p.drawPolygon(floor_area, 4);
+        }
+    }
+    // The grid on the back wall, as one-pixel rectangles, which fill much
+    // faster than lines; in 3D it runs on across the side wall and the floor
+    // to the front plane.
+    const QColor grid = Shade(wall, kGridShade);
+    for (double v : L.value_axis.ticks) {
+        const int y = static_cast<int>(std::floor(L.Py(v)));
+        p.fillRect(QRect(back.left(), y - dd, back.width(), 1), grid);
+    }
+    for (double v : L.time_axis.ticks) {
+        const int x = static_cast<int>(std::floor(L.Px(v)));
+        p.fillRect(QRect(x + dd, back.top(), 1, back.height()), grid);
+    }
+    if (dd > 0) {
+        p.setPen(QPen(Shade(side, kGridShade), 1));
+        for (double v : L.value_axis.ticks) {
+            const int y = static_cast<int>(std::floor(L.Py(v)));
+            p.drawLine(pr.left(), y, pr.left() + dd, y - dd);
+        }
+        p.setPen(QPen(Shade(floor, kGridShade), 1));
+        for (double v : L.time_axis.ticks) {
+            const int x = static_cast<int>(std::floor(L.Px(v)));
+            p.drawLine(x, pr.bottom(), x + dd, pr.bottom() - dd);
+        }
+    }
+    p.setPen(QPen(ink, 0));
+    p.setBrush(Qt::NoBrush);
+    if (dd > 0) {
+        p.drawPolygon(side_wall, 4);
+        p.drawPolygon(floor_area, 4);
+    }
+    p.drawRect(back);
+    // Axes at the front plane, under the data so that extreme values lying
+    // on them stay visible.
+    p.drawLine(pr.left(), pr.top(), pr.left(), pr.bottom());
+    p.drawLine(pr.left(), pr.bottom(), pr.right(), pr.bottom());
 }

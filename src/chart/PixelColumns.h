@@ -1,15 +1,7 @@
 #pragma once
 // Pixel columns: the rows a stretch of the line covers in each column, and
-// the ways to fill them fast, either straight into the 32-bit image the
-// painter draws on or through QPainter where that is not possible.
-#include <QColor>
-#include <QPoint>
-#include <QRect>
-#include <QtGlobal>
-
+// how a line's columns become its 3D strip or a thicker line.
 #include <vector>
-
-class QPainter;
 
 // Per pixel column, the rows a stretch of the line covers (top <= bottom),
 // for the columns from `base` on. Untouched columns hold an empty span.
@@ -31,27 +23,25 @@ struct ColumnSpans {
     void AddSegment(double xa, double ya, double xb, double yb);
 };
 
-// Where the painter draws straight into a 32-bit image at one-to-one scale,
-// pixel columns are written into the image directly: Qt fills a tall, thin
-// column row by row, several times slower than a plain store per pixel.
-struct DirectTarget {
-    uchar* bits = nullptr;
-    qsizetype bytes_per_line = 0;
-    int dx = 0, dy = 0; // painter coordinates to image pixels
-    QRect clip;         // in image pixels
-    bool Usable() const { return bits != nullptr; }
-};
-
-// The painter's image, when it can be written directly within `clip` (in
-// painter coordinates).
-DirectTarget FindDirectTarget(QPainter& p, const QRect& clip);
-
-// Fills every column of `s` in `color`, directly when `direct` allows it.
-// `poly` is scratch space.
-void FillSpans(QPainter& p, std::vector<QPoint>& poly, const ColumnSpans& s, const DirectTarget& direct,
-               const QColor& color);
+// Sweeps the columns of `line` sideways: column X of `out` covers the union
+// over t in 0..width of the rows of column X - t, moved up by rise * t, and
+// `grow` rows more below. For a continuous line that union is one interval.
+// `qmin` and `qmax` are scratch space.
+void SweepColumns(const ColumnSpans& line, int width, int rise, int grow, ColumnSpans& out, std::vector<int>& qmin,
+                  std::vector<int>& qmax);
 
 // What each column of one colour stretch looks like swept back by the depth:
-// column X of the strip covers the union over t in 0..depth of the line's
-// rows in column X - t moved up by t. `qmin` and `qmax` are scratch space.
-void SweepStrip(const ColumnSpans& line, int depth, ColumnSpans& strip, std::vector<int>& qmin, std::vector<int>& qmax);
+// the 3D strip behind the line.
+inline void SweepStrip(const ColumnSpans& line, int depth, ColumnSpans& strip, std::vector<int>& qmin,
+                       std::vector<int>& qmax)
+{
+    SweepColumns(line, depth, 1, 0, strip, qmin, qmax);
+}
+
+// The line `thickness` pixels wide: each column spread over the columns to
+// its right and the rows below.
+inline void Thicken(const ColumnSpans& line, int thickness, ColumnSpans& out, std::vector<int>& qmin,
+                    std::vector<int>& qmax)
+{
+    SweepColumns(line, thickness - 1, 0, thickness - 1, out, qmin, qmax);
+}
