@@ -61,7 +61,7 @@ void LiveChart::Impl::Prepare(const QWidget& w, double scale)
     XRange(x0, x1);
     const ChartFrame frame = FrameOf(w.rect(), text);
     if (!series.CacheValid()) {
-        const double estimate = std::max(1, frame.box.width() - 60);
+        const double estimate = std::max(1, frame.box.width() - 60) * scale;
         series.Rebuild(LadderFloor((x1 - x0) / estimate));
     }
     YRange(y0, y1);
@@ -83,7 +83,7 @@ void LiveChart::Impl::PaintLegend(QPainter& p, const QPalette& pal, const QFontM
     if (L.legend.isEmpty() || L.legend_rows <= 0)
         return;
     p.setRenderHint(QPainter::Antialiasing, false);
-    p.setPen(QPen(pal.color(QPalette::Text), 0));
+    p.setPen(QPen(pal.color(QPalette::Text), 1));
     p.setBrush(pal.color(QPalette::Base));
     p.drawRect(L.legend.adjusted(0, 0, -1, -1));
     const QLocale locale;
@@ -152,7 +152,7 @@ void LiveChart::Impl::Paint(QPainter& p, const QWidget& w, double scale)
         p.restore();
 
         p.setRenderHint(QPainter::Antialiasing, false);
-        p.setPen(QPen(ink, 0));
+        p.setPen(QPen(ink, 1));
         const QLocale locale;
         const int ascent_half = fm.ascent() / 2;
         for (double v : L.value_axis.ticks) {
@@ -175,7 +175,7 @@ void LiveChart::Impl::Paint(QPainter& p, const QWidget& w, double scale)
 
     if (drag == Drag::Zoom) {
         p.setRenderHint(QPainter::Antialiasing, false);
-        p.setPen(QPen(ink, 0, Qt::DashLine));
+        p.setPen(QPen(ink, 1, Qt::DashLine));
         p.setBrush(Qt::NoBrush);
         p.drawRect(QRect(drag_start, drag_now).normalized());
     }
@@ -230,7 +230,7 @@ void LiveChart::Impl::PaintWalls(QPainter& p, const QPalette& pal, const QColor&
             p.drawLine(x, pr.bottom(), x + dd, pr.bottom() - dd);
         }
     }
-    p.setPen(QPen(ink, 0));
+    p.setPen(QPen(ink, 1));
     p.setBrush(Qt::NoBrush);
     if (dd > 0) {
         p.drawPolygon(side_wall, 4);
