@@ -233,8 +233,10 @@ void LiveChart::Impl::PaintWalls(QPainter& p, const QPalette& pal, const QColor&
     p.setPen(QPen(ink, 1));
     p.setBrush(Qt::NoBrush);
     if (dd > 0) {
-        p.drawPolygon(side_wall, 4);
-        p.drawPolygon(floor_area, 4);
+        // The slanting edges; the others are the back wall's and the axes'.
+        p.drawLine(pr.topLeft(), back.topLeft());
+        p.drawLine(pr.bottomLeft(), back.bottomLeft());
+        p.drawLine(pr.bottomRight(), back.bottomRight());
     }
     p.drawRect(back);
     // Axes at the front plane, under the data so that extreme values lying
