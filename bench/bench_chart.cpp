@@ -1,8 +1,15 @@
 // Times one tick of the live chart (delete the first point, add one, repaint
 // the whole widget into an image) offscreen, beside Qt Charts doing the same
-// with the same data, and prints a table. Build in Release and run:
+// with the same data, and prints a table. Sizes marked @2 paint into an image
+// of twice the resolution (a device pixel ratio of 2, as on a high density
+// screen). Build in Release and run:
 //   bench_chart            (all sizes)
 //   bench_chart quick      (fewer ticks)
+// Columns: the median tick in wall-clock time and in the thread's processor
+// time (which a busy machine disturbs less), the data update alone, the
+// memory per point, a live change of the chart settings repainted at once
+// (the 3D depth moved by one step, and 3D switched over), Qt Charts' median
+// tick and the ratio of the two ticks.
 // With KX52_BENCH_IMAGES=<folder> the last frame of each run is saved there.
 #include "LiveChart.h"
 
@@ -22,6 +29,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <vector>
 
 namespace {
@@ -57,13 +65,32 @@ double Median(std::vector<double> v)
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
+// Processor time of this thread, in milliseconds.
+double ThreadMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1000.0 + static_cast<double>(t.tv_nsec) / 1.0e6;
+}
+
 struct Result {
     double tickMs = 0;
+    double cpuMs = 0;
     double updateUs = 0;
     double bytesPerPoint = 0;
+    double depthMs = 0;
+    double toggleMs = 0;
 };
 
-Result TimeLiveChart(Shape shape, int width, int height, long points, bool view3d, int ticks)
+QImage Target(int width, int height, int dpr)
+{
+    QImage image(width * dpr, height * dpr, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(dpr);
+    image.fill(Qt::white);
+    return image;
+}
+
+Result TimeLiveChart(Shape shape, int width, int height, int dpr, long points, bool view3d, int ticks)
 {
     LiveChart chart;
     chart.SetSurfaceColor(0x8000000Fu);
@@ -75,23 +102,26 @@ Result TimeLiveChart(Shape shape, int width, int height, long points, bool view3
     for (; next < points; ++next)
         chart.AddPoint(kStart + static_cast<double>(next) * kSecond, Value(shape, next), 0x000000FFu);
     chart.SetLegendFirst(static_cast<int>(points) - 20);
-    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::white);
+    QImage image = Target(width, height, dpr);
     chart.render(&image);  // builds the cache once
 
     Result r;
-    std::vector<double> samples;
+    std::vector<double> samples, cpu;
     for (int t = 0; t < ticks; ++t, ++next) {
         const auto start = Clock::now();
+        const double cpuStart = ThreadMs();
         chart.DeleteFirst();
         chart.AddPoint(kStart + static_cast<double>(next) * kSecond, Value(shape, next), 0x000000FFu);
         chart.render(&image);
+        cpu.push_back(ThreadMs() - cpuStart);
         samples.push_back(Ms(Clock::now() - start));
     }
     r.tickMs = Median(samples);
+    r.cpuMs = Median(cpu);
     if (const char* dir = std::getenv("KX52_BENCH_IMAGES"))
-        image.save(QStringLiteral("%1/livechart_%2x%3_%4_%5_%6.png")
-                       .arg(QString::fromLocal8Bit(dir)).arg(width).arg(height).arg(points)
+        image.save(QStringLiteral("%1/livechart_%2x%3%4_%5_%6_%7.png")
+                       .arg(QString::fromLocal8Bit(dir)).arg(width).arg(height)
+                       .arg(dpr > 1 ? QStringLiteral("@%1").arg(dpr) : QString()).arg(points)
                        .arg(shape == Shape::Wave ? QStringLiteral("wave") : QStringLiteral("drift"))
                        .arg(view3d ? QStringLiteral("3d") : QStringLiteral("2d")));
 
@@ -107,10 +137,33 @@ Result TimeLiveChart(Shape shape, int width, int height, long points, bool view3
     }
     r.updateUs = Median(samples);
     r.bytesPerPoint = static_cast<double>(chart.PointMemoryBytes()) / static_cast<double>(chart.Count());
+
+    // Live changes from the chart settings: the depth slider moved one step
+    // at a time (up and back), and 3D switched off and on again, each
+    // repainted at once.
+    const int changes = std::max(10, ticks / 5);
+    samples.clear();
+    for (int i = 0; i < changes; ++i) {
+        const int depth = 35 + (i % 40 < 20 ? i % 20 + 1 : 20 - i % 20 - 1);
+        const auto start = Clock::now();
+        chart.SetDepth3D(depth);
+        chart.render(&image);
+        samples.push_back(Ms(Clock::now() - start));
+    }
+    r.depthMs = Median(samples);
+    chart.SetDepth3D(35);
+    samples.clear();
+    for (int i = 0; i < changes; ++i) {
+        const auto start = Clock::now();
+        chart.SetView3D(!chart.View3D());
+        chart.render(&image);
+        samples.push_back(Ms(Clock::now() - start));
+    }
+    r.toggleMs = Median(samples);
     return r;
 }
 
-double TimeQtCharts(Shape shape, int width, int height, long points, int ticks)
+double TimeQtCharts(Shape shape, int width, int height, int dpr, long points, int ticks)
 {
     auto* series = new QLineSeries;
     QList<QPointF> data;
@@ -141,8 +194,7 @@ double TimeQtCharts(Shape shape, int width, int height, long points, int ticks)
     view.setAttribute(Qt::WA_DontShowOnScreen);
     view.show();
     QCoreApplication::processEvents();
-    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::white);
+    QImage image = Target(width, height, dpr);
     {
         QPainter p(&image);
         view.render(&p);
@@ -163,8 +215,9 @@ double TimeQtCharts(Shape shape, int width, int height, long points, int ticks)
         samples.push_back(Ms(Clock::now() - start));
     }
     if (const char* dir = std::getenv("KX52_BENCH_IMAGES"))
-        image.save(QStringLiteral("%1/qtcharts_%2x%3_%4_%5.png")
-                       .arg(QString::fromLocal8Bit(dir)).arg(width).arg(height).arg(points)
+        image.save(QStringLiteral("%1/qtcharts_%2x%3%4_%5_%6.png")
+                       .arg(QString::fromLocal8Bit(dir)).arg(width).arg(height)
+                       .arg(dpr > 1 ? QStringLiteral("@%1").arg(dpr) : QString()).arg(points)
                        .arg(shape == Shape::Wave ? QStringLiteral("wave") : QStringLiteral("drift")));
     return Median(samples);
 }
@@ -179,26 +232,29 @@ int main(int argc, char** argv)
     const bool quick = argc > 1 && std::strcmp(argv[1], "quick") == 0;
 
     struct Size {
-        int w, h;
+        int w, h, dpr;
     };
-    const Size sizes[] = {{657, 312}, {1920, 1080}};
+    const Size sizes[] = {{657, 312, 1}, {1920, 1080, 1}, {1920, 1080, 2}};
     const long counts[] = {201, 10001, 100001};
 
-    std::printf("%-10s %8s %6s %4s %10s %10s %9s %12s %9s\n", "size", "points", "data", "view", "tick ms",
-                "update us", "bytes/pt", "QtCharts ms", "speed-up");
+    std::printf("%-12s %8s %6s %4s %9s %9s %10s %9s %9s %9s %12s %9s\n", "size", "points", "data", "view", "tick ms",
+                "cpu ms", "update us", "bytes/pt", "depth ms", "3D ms", "QtCharts ms", "speed-up");
     for (const Size& s : sizes) {
         for (long n : counts) {
             for (Shape shape : {Shape::Wave, Shape::Drift}) {
                 const int qtTicks = quick ? 3 : (n > 50000 ? 5 : n > 5000 ? 20 : 50);
-                const double qt = TimeQtCharts(shape, s.w, s.h, n, qtTicks);
+                const double qt = TimeQtCharts(shape, s.w, s.h, s.dpr, n, qtTicks);
                 for (bool v3 : {false, true}) {
-                    const int ticks = quick ? 20 : (s.w > 1000 ? 100 : 200);
-                    const Result r = TimeLiveChart(shape, s.w, s.h, n, v3, ticks);
+                    const int ticks = quick ? 20 : (s.w * s.dpr > 1000 ? 100 : 200);
+                    const Result r = TimeLiveChart(shape, s.w, s.h, s.dpr, n, v3, ticks);
                     char size[32];
-                    std::snprintf(size, sizeof size, "%dx%d", s.w, s.h);
-                    std::printf("%-10s %8ld %6s %4s %10.3f %10.3f %9.1f %12.2f %8.0fx\n", size, n,
-                                shape == Shape::Wave ? "wave" : "drift", v3 ? "3D" : "2D", r.tickMs, r.updateUs,
-                                r.bytesPerPoint, qt, qt / r.tickMs);
+                    if (s.dpr > 1)
+                        std::snprintf(size, sizeof size, "%dx%d@%d", s.w, s.h, s.dpr);
+                    else
+                        std::snprintf(size, sizeof size, "%dx%d", s.w, s.h);
+                    std::printf("%-12s %8ld %6s %4s %9.3f %9.3f %10.3f %9.1f %9.3f %9.3f %12.2f %8.0fx\n", size, n,
+                                shape == Shape::Wave ? "wave" : "drift", v3 ? "3D" : "2D", r.tickMs, r.cpuMs,
+                                r.updateUs, r.bytesPerPoint, r.depthMs, r.toggleMs, qt, qt / r.tickMs);
                     std::fflush(stdout);
                 }
             }

@@ -2,8 +2,12 @@
 // The main window's live chart: one line series of (date-time, value) points,
 // each with its own colour, kept in ascending time; a legend listing the
 // points; a 3D depth effect; automatic axes with a time axis; mouse zoom and
-// pan. Painted with QPainter, reducing each pixel column to its minimum and
-// maximum so that 100,000 points stay smooth.
+// pan. Painted with QPainter, reducing each pixel column of the device (two
+// per widget pixel on a screen at a device pixel ratio of 2) to its minimum
+// and maximum so that 100,000 points stay smooth; grid, axes and labels are
+// coloured for contrast with the surface they lie on.
+#include "ColorValues.h"
+
 #include <QColor>
 #include <QRect>
 #include <QWidget>
@@ -11,12 +15,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-
-// Resolves a colour value (0x00BBGGRR, or 0x80000000 + system colour index)
-// against a palette. Index 15, the button face, is QPalette::Button.
-QColor ResolveColorValue(std::uint32_t value, const QPalette& palette);
-// The colour value of a plain RGB colour (0x00BBGGRR).
-std::uint32_t ColorValueOf(const QColor& color);
 
 class LiveChart : public QWidget {
     Q_OBJECT

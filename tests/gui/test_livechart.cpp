@@ -426,44 +426,63 @@ TEST(LiveChartMemory, SteadyTicksAtTheLargestSizeStayWithinBudget)
 // sits inside another widget and is painted at an offset.
 TEST(LiveChartPaint, DirectImageWritesMatchPainterFills)
 {
-    auto fill = [](LiveChart& chart) {
-        chart.SetView3D(true);
-        chart.SetDepth3D(30);
-        chart.SetBackWallColor(0x00E0E0E0u);
-        for (int i = 0; i < 20000; ++i)
-            chart.AddPoint(kStart + i * kSecond, std::sin(i * 0.05) * 10 + (i % 13) * 0.3,
-                           i < 12000 ? kRed : kGreen);
-    };
-    auto differing = [](const QImage& a, const QImage& b) {
-        int n = 0;
-        for (int y = 0; y < a.height(); ++y)
-            for (int x = 0; x < a.width(); ++x) {
-                const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
-                n += std::abs(qRed(p) - qRed(q)) > 3 || std::abs(qGreen(p) - qGreen(q)) > 3 ||
-                     std::abs(qBlue(p) - qBlue(q)) > 3;
-            }
-        return n;
-    };
+    // One pen colour (strip and line written together) and two.
+    for (bool one_pen : {false, true}) {
+        SCOPED_TRACE(one_pen ? "one pen colour" : "two pen colours");
+        auto fill = [one_pen](LiveChart& chart) {
+            chart.SetView3D(true);
+            chart.SetDepth3D(30);
+            chart.SetBackWallColor(0x00E0E0E0u);
+            for (int i = 0; i < 20000; ++i)
+                chart.AddPoint(kStart + i * kSecond, std::sin(i * 0.05) * 10 + (i % 13) * 0.3,
+                               i < 12000 || one_pen ? kRed : kGreen);
+        };
+        auto differing = [](const QImage& a, const QImage& b) {
+            int n = 0;
+            for (int y = 0; y < a.height(); ++y)
+                for (int x = 0; x < a.width(); ++x) {
+                    const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+                    n += std::abs(qRed(p) - qRed(q)) > 3 || std::abs(qGreen(p) - qGreen(q)) > 3 ||
+                         std::abs(qBlue(p) - qBlue(q)) > 3;
+                }
+            return n;
+        };
 
-    LiveChart chart;
-    fill(chart);
-    chart.resize(500, 300);
-    QImage direct(500, 300, QImage::Format_ARGB32_Premultiplied);
-    direct.fill(Qt::white);
-    chart.render(&direct);
-    QImage painted(500, 300, QImage::Format_RGB888);  // not writable directly
-    painted.fill(Qt::white);
-    chart.render(&painted);
-    ASSERT_GT(CountPixels(direct.convertToFormat(QImage::Format_RGB32), QColor(255, 0, 0)), 1000);
-    EXPECT_EQ(differing(direct.convertToFormat(QImage::Format_RGB32), painted.convertToFormat(QImage::Format_RGB32)),
-              0);
+        LiveChart chart;
+        fill(chart);
+        chart.resize(500, 300);
+        QImage direct(500, 300, QImage::Format_ARGB32_Premultiplied);
+        direct.fill(Qt::white);
+        chart.render(&direct);
+        QImage painted(500, 300, QImage::Format_RGB888); // not writable directly
+        painted.fill(Qt::white);
+        chart.render(&painted);
+        ASSERT_GT(CountPixels(direct.convertToFormat(QImage::Format_RGB32), QColor(255, 0, 0)), 1000);
+        EXPECT_EQ(
+            differing(direct.convertToFormat(QImage::Format_RGB32), painted.convertToFormat(QImage::Format_RGB32)), 0);
 
-    QWidget parent;
-    parent.resize(600, 400);
-    auto* inner = new LiveChart(&parent);
-    fill(*inner);
-    inner->setGeometry(37, 21, 500, 300);
-    parent.show();
-    const QImage whole = parent.grab().toImage().convertToFormat(QImage::Format_RGB32);
-    EXPECT_EQ(differing(whole.copy(37, 21, 500, 300), direct.convertToFormat(QImage::Format_RGB32)), 0);
+        // The same at a device pixel ratio of 2, where the line is drawn in
+        // device pixels.
+        QImage direct2(1000, 600, QImage::Format_ARGB32_Premultiplied);
+        direct2.setDevicePixelRatio(2.0);
+        direct2.fill(Qt::white);
+        chart.render(&direct2);
+        QImage painted2(1000, 600, QImage::Format_RGB888);
+        painted2.setDevicePixelRatio(2.0);
+        painted2.fill(Qt::white);
+        chart.render(&painted2);
+        ASSERT_GT(CountPixels(direct2.convertToFormat(QImage::Format_RGB32), QColor(255, 0, 0)), 4000);
+        EXPECT_EQ(
+            differing(direct2.convertToFormat(QImage::Format_RGB32), painted2.convertToFormat(QImage::Format_RGB32)),
+            0);
+
+        QWidget parent;
+        parent.resize(600, 400);
+        auto* inner = new LiveChart(&parent);
+        fill(*inner);
+        inner->setGeometry(37, 21, 500, 300);
+        parent.show();
+        const QImage whole = parent.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        EXPECT_EQ(differing(whole.copy(37, 21, 500, 300), direct.convertToFormat(QImage::Format_RGB32)), 0);
+    }
 }

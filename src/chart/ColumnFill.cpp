@@ -1,0 +1,310 @@
+#include "ColumnFill.h"
+
+#include "AxisLayout.h"
+
+#include <QImage>
+#include <QPaintEngine>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+#if defined(_MSC_VER) && (defined(_M_X64) || defined(_M_IX86))
+#include <xmmintrin.h>
+#endif
+
+namespace {
+
+// Fills a stair-step polygon: for each column c from c0 to c1 the rows
+// upper(c)..lower(c). Integer vertices on pixel edges, no antialiasing.
+template <class Upper, class Lower>
+void FillStairs(QPainter& p, std::vector<QPoint>& poly, int base, int c0, int c1, Upper upper, Lower lower)
+{
+    poly.clear();
+    for (int c = c0; c <= c1; ++c) {
+        poly.emplace_back(base + c, upper(c));
+        poly.emplace_back(base + c + 1, upper(c));
+    }
+    for (int c = c1; c >= c0; --c) {
+        poly.emplace_back(base + c + 1, lower(c) + 1);
+        poly.emplace_back(base + c, lower(c) + 1);
+    }
+    p.drawPolygon(poly.data(), static_cast<int>(poly.size()));
+}
+
+// Fills the columns c0..c1 of `s`. Rectangles fill several times faster than
+// polygons, so the rows that all these columns share go out as one
+// rectangle and only the ragged edges above and below it as polygons.
+void FillPiece(QPainter& p, std::vector<QPoint>& poly, const ColumnSpans& s, int c0, int c1)
+{
+    const auto top = [&](int c) { return s.top[static_cast<std::size_t>(c)]; };
+    const auto bottom = [&](int c) { return s.bottom[static_cast<std::size_t>(c)]; };
+    int min_top = top(c0), max_top = top(c0), min_bottom = bottom(c0), max_bottom = bottom(c0);
+    for (int c = c0 + 1; c <= c1; ++c) {
+        min_top = std::min(min_top, top(c));
+        max_top = std::max(max_top, top(c));
+        min_bottom = std::min(min_bottom, bottom(c));
+        max_bottom = std::max(max_bottom, bottom(c));
+    }
+    if (min_bottom - max_top + 1 < 8) {
+        FillStairs(p, poly, s.base, c0, c1, top, bottom);
+        return;
+    }
+    p.fillRect(QRect(s.base + c0, max_top, c1 - c0 + 1, min_bottom - max_top + 1), p.brush());
+    if (min_top < max_top)
+        FillStairs(p, poly, s.base, c0, c1, top, [&](int) { return max_top - 1; });
+    if (max_bottom > min_bottom)
+        FillStairs(
+            p, poly, s.base, c0, c1, [&](int) { return min_bottom + 1; }, bottom);
+}
+// Asks the processor to fetch the cache line at `p` for writing.
+inline void Prefetch(const uchar* p)
+{
+#if defined(__GNUC__) || defined(__clang__)
+    __builtin_prefetch(p, 1);
+#elif defined(_MSC_VER) && (defined(_M_X64) || defined(_M_IX86))
+    _mm_prefetch(reinterpret_cast<const char*>(p), _MM_HINT_T0);
+#else
+    (void)p;
+#endif
+}
+
+// Writes one or two layers of columns (the second over the first) row by
+// row down the image, so that memory is walked in order and every pixel is
+// stored once: walking down a column instead touches a new cache line per
+// pixel, far apart, which the processor cannot fetch ahead. Columns go in
+// groups of sixteen (one cache line of pixels); a group's rows that the top
+// layer covers in every column are stored whole, and so are rows that only
+// the bottom layer covers in every column; elsewhere each pixel takes the
+// colour of the topmost layer covering it, in a loop without branches that
+// the compiler turns into vector compares and blends.
+template <int kLayers> void WriteLayers(const DirectTarget& t, const ColumnSpans* const* layers, const quint32* values)
+{
+    constexpr int kGroup = 16;
+    constexpr int kAhead = 8; // rows
+    const int base = layers[0]->base;
+    int first = ColumnSpans::kEmptyTop, last = ColumnSpans::kEmptyBottom;
+    for (int l = 0; l < kLayers; ++l) {
+        if (layers[l]->Touched()) {
+            first = std::max(0, std::min(first, layers[l]->first));
+            last = std::max(last, layers[l]->last);
+        }
+    }
+    first = std::max(first, t.clip.left() - t.dx - base);
+    last = std::min(last, t.clip.right() - t.dx - base);
+    if (first > last)
+        return;
+    const int clip_top = t.clip.top() - t.dy, clip_bottom = t.clip.bottom() - t.dy;
+
+    struct Group {
+        int n;                         // columns
+        int hull_top, hull_bottom;     // rows any layer covers
+        int shared_top, shared_bottom; // rows the top layer covers in all columns
+        int under_top, under_bottom;   // rows the bottom layer covers in all columns
+        int over_top, over_bottom;     // rows the top layer covers in any column
+    };
+    const int groups = (last - first) / kGroup + 1;
+    thread_local std::vector<Group> info;
+    thread_local std::vector<int> tops, bottoms; // per layer, padded to whole groups
+    info.assign(static_cast<std::size_t>(groups), Group{});
+    const std::size_t padded = static_cast<std::size_t>(groups) * kGroup;
+    tops.assign(padded * kLayers, ColumnSpans::kEmptyTop);
+    bottoms.assign(padded * kLayers, ColumnSpans::kEmptyBottom);
+    int row_first = ColumnSpans::kEmptyTop, row_last = ColumnSpans::kEmptyBottom;
+    for (int g = 0; g < groups; ++g) {
+        const int g0 = first + g * kGroup;
+        Group& G = info[static_cast<std::size_t>(g)];
+        G.n = std::min(kGroup, last - g0 + 1);
+        G.hull_top = G.over_top = ColumnSpans::kEmptyTop;
+        G.hull_bottom = G.over_bottom = ColumnSpans::kEmptyBottom;
+        G.shared_top = G.under_top = ColumnSpans::kEmptyBottom;
+        G.shared_bottom = G.under_bottom = ColumnSpans::kEmptyTop;
+        for (int l = 0; l < kLayers; ++l) {
+            const ColumnSpans& s = *layers[l];
+            for (int c = 0; c < G.n; ++c) {
+                const int i = g0 + c;
+                const bool in = i < s.Size();
+                const int top = in ? s.top[static_cast<std::size_t>(i)] : ColumnSpans::kEmptyTop;
+                const int bottom = in ? s.bottom[static_cast<std::size_t>(i)] : ColumnSpans::kEmptyBottom;
+                const std::size_t k = padded * static_cast<std::size_t>(l) + static_cast<std::size_t>(g * kGroup + c);
+                tops[k] = top;
+                bottoms[k] = bottom;
+                G.hull_top = std::min(G.hull_top, top);
+                G.hull_bottom = std::max(G.hull_bottom, bottom);
+                if (l == kLayers - 1) {
+                    G.shared_top = std::max(G.shared_top, top);
+                    G.shared_bottom = std::min(G.shared_bottom, bottom);
+                    G.over_top = std::min(G.over_top, top);
+                    G.over_bottom = std::max(G.over_bottom, bottom);
+                }
+                if (l == 0) {
+                    G.under_top = std::max(G.under_top, top);
+                    G.under_bottom = std::min(G.under_bottom, bottom);
+                }
+            }
+        }
+        G.hull_top = std::max(G.hull_top, clip_top);
+        G.hull_bottom = std::min(G.hull_bottom, clip_bottom);
+        if (G.hull_top <= G.hull_bottom) {
+            row_first = std::min(row_first, G.hull_top);
+            row_last = std::max(row_last, G.hull_bottom);
+        }
+    }
+
+    for (int row = row_first; row <= row_last; ++row) {
+        quint32* line = reinterpret_cast<quint32*>(t.bits + static_cast<qsizetype>(row + t.dy) * t.bytes_per_line) +
+                        (base + t.dx + first);
+        for (int g = 0; g < groups; ++g) {
+            const Group& G = info[static_cast<std::size_t>(g)];
+            if (row < G.hull_top || row > G.hull_bottom)
+                continue;
+            quint32* out = line + g * kGroup;
+            // The same columns some rows further down, a new cache line far
+            // from this one, are asked for ahead of their turn.
+            if (row + kAhead <= G.hull_bottom)
+                Prefetch(reinterpret_cast<const uchar*>(out) + kAhead * t.bytes_per_line);
+            if (G.shared_top <= row && row <= G.shared_bottom) {
+                std::fill_n(out, G.n, values[kLayers - 1]);
+                continue;
+            }
+            if (G.under_top <= row && row <= G.under_bottom && (row < G.over_top || row > G.over_bottom)) {
+                std::fill_n(out, G.n, values[0]);
+                continue;
+            }
+            const int* gt = tops.data() + g * kGroup;
+            const int* gb = bottoms.data() + g * kGroup;
+            if constexpr (kLayers > 1) {
+                if (G.n == kGroup && G.under_top <= row && row <= G.under_bottom) {
+                    // The bottom layer covers the whole row: no need to read it.
+                    for (int c = 0; c < kGroup; ++c)
+                        out[c] = (gt[padded + c] <= row) & (row <= gb[padded + c]) ? values[1] : values[0];
+                    continue;
+                }
+            }
+            if (G.n == kGroup) {
+                for (int c = 0; c < kGroup; ++c) {
+                    quint32 v = out[c];
+                    v = (gt[c] <= row) & (row <= gb[c]) ? values[0] : v;
+                    if constexpr (kLayers > 1)
+                        v = (gt[padded + c] <= row) & (row <= gb[padded + c]) ? values[1] : v;
+                    out[c] = v;
+                }
+                continue;
+            }
+            for (int c = 0; c < G.n; ++c) {
+                for (int l = kLayers - 1; l >= 0; --l) {
+                    const std::size_t k = padded * static_cast<std::size_t>(l) + static_cast<std::size_t>(c);
+                    if (gt[k] <= row && row <= gb[k]) {
+                        out[c] = values[l];
+                        break;
+                    }
+                }
+            }
+        }
+    }
+}
+
+} // namespace
+
+DirectTarget FindDirectTarget(QPainter& p, const QRect& clip)
+{
+    DirectTarget t;
+    QPaintEngine* engine = p.paintEngine();
+    if (engine == nullptr || engine->type() != QPaintEngine::Raster)
+        return t;
+    QPaintDevice* device = engine->paintDevice();
+    if (device == nullptr || device->devType() != QInternal::Image)
+        return t;
+    auto* image = static_cast<QImage*>(device);
+    const QImage::Format f = image->format();
+    if (f != QImage::Format_ARGB32_Premultiplied && f != QImage::Format_RGB32 && f != QImage::Format_ARGB32)
+        return t;
+    // A shared image would be copied by bits(), away from the painter.
+    if (!image->isDetached() || p.opacity() < 1.0 || p.compositionMode() != QPainter::CompositionMode_SourceOver)
+        return t;
+    // A plain whole-pixel shift; a scale within rounding of one (left by
+    // undoing a device pixel ratio) counts as none.
+    const QTransform m = p.deviceTransform();
+    constexpr double kNear = 1e-6;
+    if (m.type() > QTransform::TxScale || std::abs(m.m11() - 1.0) > kNear || std::abs(m.m22() - 1.0) > kNear ||
+        std::abs(m.dx() - std::round(m.dx())) > kNear || std::abs(m.dy() - std::round(m.dy())) > kNear ||
+        std::abs(m.dx()) > kPixelLimit || std::abs(m.dy()) > kPixelLimit)
+        return t;
+    t.dx = static_cast<int>(std::round(m.dx()));
+    t.dy = static_cast<int>(std::round(m.dy()));
+    t.clip = clip.translated(t.dx, t.dy) & image->rect();
+    const QRegion system = engine->systemClip();
+    if (!system.isEmpty()) {
+        if (system.rectCount() != 1)
+            return t;
+        t.clip &= system.boundingRect();
+    }
+    if (t.clip.isEmpty())
+        return t;
+    t.bits = image->bits();
+    t.bytes_per_line = image->bytesPerLine();
+    return t;
+}
+
+void WriteSpans(const DirectTarget& direct, const ColumnSpans& s, QRgb color)
+{
+    const ColumnSpans* layers[] = {&s};
+    const quint32 values[] = {color};
+    WriteLayers<1>(direct, layers, values);
+}
+
+void WriteSpansOver(const DirectTarget& direct, const ColumnSpans& under, QRgb under_color, const ColumnSpans& over,
+                    QRgb over_color)
+{
+    const ColumnSpans* layers[] = {&under, &over};
+    const quint32 values[] = {under_color, over_color};
+    WriteLayers<2>(direct, layers, values);
+}
+
+// Fills every contiguous stretch of non-empty columns, in pieces: the
+// rasterizer's cost grows faster than a polygon's outline, and a piece
+// whose columns share most of their rows is filled mostly as a rectangle.
+void FillSpans(QPainter& p, std::vector<QPoint>& poly, const ColumnSpans& s, const DirectTarget& direct,
+               const QColor& color)
+{
+    if (direct.Usable() && color.alpha() == 255) {
+        WriteSpans(direct, s, color.rgba());
+        return;
+    }
+    p.setBrush(color);
+    constexpr int kMaxPiece = 64;     // columns
+    constexpr int kMaxOutline = 2000; // pixels of vertical outline
+    int start = -1;
+    int outline = 0;
+    int min_top = 0, max_top = 0, min_bottom = 0, max_bottom = 0;
+    for (int c = s.first; c <= s.last + 1; ++c) {
+        const auto i = static_cast<std::size_t>(c);
+        const bool filled = c <= s.last && s.top[i] <= s.bottom[i];
+        if (filled && start >= 0) {
+            const int t = s.top[i], b = s.bottom[i];
+            const int new_min_top = std::min(min_top, t), new_max_top = std::max(max_top, t);
+            const int new_min_bottom = std::min(min_bottom, b), new_max_bottom = std::max(max_bottom, b);
+            const int ragged = (new_max_top - new_min_top) + (new_max_bottom - new_min_bottom);
+            const int shared = new_min_bottom - new_max_top + 1;
+            outline += std::abs(t - s.top[i - 1]) + std::abs(b - s.bottom[i - 1]);
+            if (c - start == kMaxPiece || outline > kMaxOutline || (c - start >= 8 && 2 * ragged > shared)) {
+                FillPiece(p, poly, s, start, c - 1);
+                start = -1;
+            } else {
+                min_top = new_min_top;
+                max_top = new_max_top;
+                min_bottom = new_min_bottom;
+                max_bottom = new_max_bottom;
+            }
+        }
+        if (filled && start < 0) {
+            start = c;
+            outline = 0;
+            min_top = max_top = s.top[i];
+            min_bottom = max_bottom = s.bottom[i];
+        }
+        if (!filled && start >= 0) {
+            FillPiece(p, poly, s, start, c - 1);
+            start = -1;
+        }
+    }
+}
