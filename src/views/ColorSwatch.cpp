@@ -1,6 +1,6 @@
 #include "ColorSwatch.h"
 
-#include "LiveChart.h" // ResolveColorValue
+#include "ColorValues.h"
 
 #include <QEvent>
 #include <QPainter>
