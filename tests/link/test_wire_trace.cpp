@@ -28,7 +28,8 @@ struct Script {
 class ScriptedLine final : public SerialBackend {
 public:
     explicit ScriptedLine(std::shared_ptr<Script> s) : s_(std::move(s)) {}
-    bool Open(const std::string& path) override { return s_->open = !path.empty(); }
+    // "žádný port" never opens, whatever name the platform gives it.
+    bool Open(const std::string& path) override { return s_->open = !path.empty() && path != DevicePathForCom(0); }
     bool IsOpen() const override { return s_->open; }
     void Close() override { s_->open = false; }
     bool SetQueues(std::uint32_t, std::uint32_t) override { return true; }
