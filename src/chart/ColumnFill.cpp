@@ -12,6 +12,12 @@
 #include <xmmintrin.h>
 #endif
 
+#if defined(__GNUC__) || defined(__clang__) || defined(_MSC_VER)
+#define KX52_RESTRICT __restrict
+#else
+#define KX52_RESTRICT
+#endif
+
 namespace {
 
 // Fills a stair-step polygon: for each column c from c0 to c1 the rows
@@ -77,6 +83,36 @@ inline void Prefetch(const uchar* p)
 // the bottom layer covers in every column; elsewhere each pixel takes the
 // colour of the topmost layer covering it, in a loop without branches that
 // the compiler turns into vector compares and blends.
+// One row of a group of sixteen columns, where a pixel lies within a span
+// when tops[c] <= row <= bottoms[c]. SelectRow stores `in` there and `out`
+// elsewhere; BlendRow stores its value within the spans (or v0 within the
+// first spans and v1 within the second, over it), keeping the rest. Without branches, and with pointers the
+// compiler may take as apart, the loops become a few vector instructions.
+inline void SelectRow(quint32* KX52_RESTRICT pixels, const int* KX52_RESTRICT tops, const int* KX52_RESTRICT bottoms,
+                      int row, quint32 in, quint32 out)
+{
+    for (int c = 0; c < 16; ++c)
+        pixels[c] = (tops[c] <= row) & (row <= bottoms[c]) ? in : out;
+}
+
+inline void BlendRow(quint32* KX52_RESTRICT pixels, const int* KX52_RESTRICT tops, const int* KX52_RESTRICT bottoms,
+                     int row, quint32 in)
+{
+    for (int c = 0; c < 16; ++c)
+        pixels[c] = (tops[c] <= row) & (row <= bottoms[c]) ? in : pixels[c];
+}
+
+inline void BlendRow(quint32* KX52_RESTRICT pixels, const int* KX52_RESTRICT t0, const int* KX52_RESTRICT b0,
+                     const int* KX52_RESTRICT t1, const int* KX52_RESTRICT b1, int row, quint32 v0, quint32 v1)
+{
+    for (int c = 0; c < 16; ++c) {
+        quint32 v = pixels[c];
+        v = (t0[c] <= row) & (row <= b0[c]) ? v0 : v;
+        v = (t1[c] <= row) & (row <= b1[c]) ? v1 : v;
+        pixels[c] = v;
+    }
+}
+
 template <int kLayers> void WriteLayers(const DirectTarget& t, const ColumnSpans* const* layers, const quint32* values)
 {
     constexpr int kGroup = 16;
@@ -172,21 +208,16 @@ template <int kLayers> void WriteLayers(const DirectTarget& t, const ColumnSpans
             }
             const int* gt = tops.data() + g * kGroup;
             const int* gb = bottoms.data() + g * kGroup;
-            if constexpr (kLayers > 1) {
-                if (G.n == kGroup && G.under_top <= row && row <= G.under_bottom) {
-                    // The bottom layer covers the whole row: no need to read it.
-                    for (int c = 0; c < kGroup; ++c)
-                        out[c] = (gt[padded + c] <= row) & (row <= gb[padded + c]) ? values[1] : values[0];
-                    continue;
-                }
-            }
             if (G.n == kGroup) {
-                for (int c = 0; c < kGroup; ++c) {
-                    quint32 v = out[c];
-                    v = (gt[c] <= row) & (row <= gb[c]) ? values[0] : v;
-                    if constexpr (kLayers > 1)
-                        v = (gt[padded + c] <= row) & (row <= gb[padded + c]) ? values[1] : v;
-                    out[c] = v;
+                if constexpr (kLayers > 1) {
+                    if (G.under_top <= row && row <= G.under_bottom) {
+                        // The bottom layer covers the whole row: no need to read it.
+                        SelectRow(out, gt + padded, gb + padded, row, values[1], values[0]);
+                        continue;
+                    }
+                    BlendRow(out, gt, gb, gt + padded, gb + padded, row, values[0], values[1]);
+                } else {
+                    BlendRow(out, gt, gb, row, values[0]);
                 }
                 continue;
             }
@@ -258,6 +289,54 @@ void WriteSpansOver(const DirectTarget& direct, const ColumnSpans& under, QRgb u
     const ColumnSpans* layers[] = {&under, &over};
     const quint32 values[] = {under_color, over_color};
     WriteLayers<2>(direct, layers, values);
+}
+
+void WriteSpansAround(const DirectTarget& t, const QRect& area, const ColumnSpans& holes, QRgb color)
+{
+    // Row by row, sixteen columns at a time; a group's rows that every one
+    // of its columns leaves to the holes are skipped, the others stored
+    // whole: what lands in a hole is written over afterwards anyway, and a
+    // plain store is cheaper than sparing it.
+    constexpr int kGroup = 16;
+    constexpr int kAhead = 8; // rows
+    const QRect r = area & t.clip.translated(-t.dx, -t.dy);
+    if (r.isEmpty())
+        return;
+    const quint32 value = color;
+    struct Group {
+        int n;
+        int shared_top, shared_bottom; // rows every column leaves to the holes
+    };
+    thread_local std::vector<Group> groups;
+    const int count = (r.width() + kGroup - 1) / kGroup;
+    groups.assign(static_cast<std::size_t>(count), Group{});
+    for (int g = 0; g < count; ++g) {
+        Group& G = groups[static_cast<std::size_t>(g)];
+        const int c0 = r.left() + g * kGroup;
+        G.n = std::min(kGroup, r.right() - c0 + 1);
+        G.shared_top = ColumnSpans::kEmptyBottom;
+        G.shared_bottom = ColumnSpans::kEmptyTop;
+        for (int c = 0; c < G.n; ++c) {
+            const int i = c0 + c - holes.base;
+            const bool in = i >= 0 && i < holes.Size();
+            G.shared_top = std::max(G.shared_top, in ? holes.top[static_cast<std::size_t>(i)] : ColumnSpans::kEmptyTop);
+            G.shared_bottom =
+                std::min(G.shared_bottom, in ? holes.bottom[static_cast<std::size_t>(i)] : ColumnSpans::kEmptyBottom);
+        }
+    }
+    for (int row = r.top(); row <= r.bottom(); ++row) {
+        quint32* line = reinterpret_cast<quint32*>(t.bits + static_cast<qsizetype>(row + t.dy) * t.bytes_per_line) +
+                        (r.left() + t.dx);
+        for (int g = 0; g < count; ++g) {
+            const Group& G = groups[static_cast<std::size_t>(g)];
+            if (G.shared_top <= row && row <= G.shared_bottom)
+                continue;
+            quint32* out = line + g * kGroup;
+            if (row + kAhead <= r.bottom())
+                Prefetch(reinterpret_cast<const uchar*>(out) + kAhead * t.bytes_per_line);
+            std::fill_n(out, G.n, value);
+        }
+    }
 }
 
 // Fills every contiguous stretch of non-empty columns, in pieces: the

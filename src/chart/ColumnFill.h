@@ -34,6 +34,11 @@ void WriteSpans(const DirectTarget& direct, const ColumnSpans& s, QRgb color);
 void WriteSpansOver(const DirectTarget& direct, const ColumnSpans& under, QRgb under_color, const ColumnSpans& over,
                     QRgb over_color);
 
+// Writes `color` straight into `area` (painter coordinates), sparing at least
+// most of what `holes` covers: the ground under pixels that are all written
+// afterwards.
+void WriteSpansAround(const DirectTarget& direct, const QRect& area, const ColumnSpans& holes, QRgb color);
+
 // Fills every column of `s` in `color`, directly when `direct` allows it and
 // the colour is opaque. `poly` is scratch space.
 void FillSpans(QPainter& p, std::vector<QPoint>& poly, const ColumnSpans& s, const DirectTarget& direct,

@@ -9,16 +9,98 @@
 #include <cmath>
 #include <cstdint>
 
+bool LineRaster::Build(QPainter& p, const std::deque<Run>& runs, double bucket_width, const ChartLayout& layout,
+                       const QPalette& palette, const QRect& clip, int thickness)
+{
+    built_ = false;
+    direct_ = FindDirectTarget(p, clip);
+    if (!direct_.Usable())
+        return false;
+    bool have_any = false;
+    std::uint32_t only_color = 0;
+    for (const Run& r : runs) {
+        if (!r.HasData())
+            continue;
+        if (have_any && r.color != only_color)
+            return false;
+        have_any = true;
+        only_color = r.color;
+    }
+    if (!have_any)
+        return false;
+    color_ = ResolveColorValue(only_color, palette);
+    if (color_.alpha() != 255)
+        return false;
+    depth_ = layout.depth;
+    k_ = std::clamp(thickness, 1, 3);
+    Trace(p, runs, bucket_width, layout, palette, direct_, k_, true);
+    built_ = true;
+    return true;
+}
+
+void LineRaster::WriteAround(const QRect& area, QRgb color)
+{
+    if (built_)
+        WriteSpansAround(direct_, area, depth_ > 0 ? strip_ : *line_, color);
+}
+
 void LineRaster::Paint(QPainter& p, const std::deque<Run>& runs, double bucket_width, const ChartLayout& layout,
                        const QPalette& palette, const QRect& clip, int thickness)
 {
-    const DirectTarget direct = FindDirectTarget(p, clip);
+    if (built_) {
+        WriteBuilt(p);
+        built_ = false;
+        return;
+    }
+    Trace(p, runs, bucket_width, layout, palette, FindDirectTarget(p, clip), std::clamp(thickness, 1, 3), false);
+}
+
+namespace {
+
+// A polyline k pixels wide as k x k one-pixel lines side by side, as the
+// pixel columns of a thick line are: Qt strokes a thicker pen as a filled
+// outline, many times slower over a long polyline. Moves the points.
+void DrawPolyline(QPainter& p, QPointF* points, int count, const QColor& color, int k)
+{
+    p.setRenderHint(QPainter::Antialiasing, true);
+    QPen pen(color, 1.0);
+    pen.setCosmetic(true);
+    p.setPen(pen);
+    p.setBrush(Qt::NoBrush);
+    for (int i = 0; i < k * k; ++i) {
+        const QPointF step = i == 0 ? QPointF(0, 0) : (i % k == 0 ? QPointF(-(k - 1), 1) : QPointF(1, 0));
+        for (int j = 0; j < count; ++j)
+            points[j] += step;
+        p.drawPolyline(points, count);
+    }
+}
+
+} // namespace
+
+void LineRaster::WriteBuilt(QPainter& p)
+{
+    // The strip and the line's columns together, each pixel once, then the
+    // gentle stretches over them: the same picture as strip, polyline and
+    // columns in turn, since all share one colour.
+    if (depth_ > 0)
+        WriteSpansOver(direct_, strip_, color_.darker(150).rgba(), *line_, color_.rgba());
+    else
+        WriteSpans(direct_, *line_, color_.rgba());
+    QPointF* points = deferred_.data();
+    for (int count : deferred_sizes_) {
+        DrawPolyline(p, points, count, color_, k_);
+        points += count;
+    }
+}
+
+void LineRaster::Trace(QPainter& p, const std::deque<Run>& runs, double bucket_width, const ChartLayout& layout,
+                       const QPalette& palette, const DirectTarget& direct, int k, bool collect)
+{
     const ChartLayout& L = layout;
     const double left = L.plot.left();
     const double sx = L.Sx();
     const int dd = L.depth;
     const double bw = bucket_width;
-    const int k = std::clamp(thickness, 1, 3);
 
     // Pixel position of a run: the centre of its bucket, snapped to the
     // middle of a pixel so that flat stretches come out crisp.
@@ -36,6 +118,8 @@ void LineRaster::Paint(QPainter& p, const std::deque<Run>& runs, double bucket_w
     strip_.Setup(first_column, columns + dd);
     if (k > 1)
         thick_.Setup(first_column, columns + k);
+    deferred_.clear();
+    deferred_sizes_.clear();
 
     std::uint32_t last_value = 0;
     QColor last_color;
@@ -49,28 +133,6 @@ void LineRaster::Paint(QPainter& p, const std::deque<Run>& runs, double bucket_w
         return last_color;
     };
 
-    // With one colour all through, the strip and the line's pixel columns
-    // are written into the image together, each pixel once, and the gentle
-    // stretches of the line are drawn over them afterwards: the same picture
-    // as strip, polyline, columns in turn, since all share one colour, at
-    // half the memory traffic where the line is dense.
-    bool one_color = dd > 0 && direct.Usable();
-    bool have_any = false;
-    std::uint32_t only_color = 0;
-    for (const Run& r : runs) {
-        if (!one_color)
-            break;
-        if (!r.HasData())
-            continue;
-        if (have_any && r.color != only_color)
-            one_color = false;
-        have_any = true;
-        only_color = r.color;
-    }
-    one_color = one_color && have_any && color_of(only_color).alpha() == 255;
-    deferred_.clear();
-    deferred_sizes_.clear();
-
     // The 3D strip, one colour stretch at a time, without antialiasing. The
     // stretch includes the segment leading into its first point.
     if (dd > 0) {
@@ -83,7 +145,7 @@ void LineRaster::Paint(QPainter& p, const std::deque<Run>& runs, double bucket_w
             if (!spans_.Touched())
                 return;
             SweepStrip(spans_, dd, strip_, sweep_min_, sweep_max_);
-            if (!one_color)
+            if (!collect)
                 FillSpans(p, poly_scratch_, strip_, direct, color_of(stretch_color).darker(150));
             spans_.Reset();
         };
@@ -110,53 +172,33 @@ void LineRaster::Paint(QPainter& p, const std::deque<Run>& runs, double bucket_w
     // antialiased polyline; a column's own vertical extent and steep steps
     // between neighbouring columns are filled as pixel columns, where
     // antialiasing would add nothing but cost. A thick line's pixel columns
-    // grow to the right and down, and its polyline is drawn k x k times one
-    // pixel apart (Qt strokes a thicker pen as a filled outline, many times
-    // slower over a long polyline).
+    // grow to the right and down.
     std::vector<QPointF>& poly = poly_line_;
     poly.clear();
     spans_.Reset();
     std::uint32_t stretch_color = 0;
-    auto draw_poly = [&](QPointF* points, int count, const QColor& color) {
-        p.setRenderHint(QPainter::Antialiasing, true);
-        QPen pen(color, 1.0);
-        pen.setCosmetic(true);
-        p.setPen(pen);
-        p.setBrush(Qt::NoBrush);
-        for (int i = 0; i < k * k; ++i) {
-            const QPointF step = i == 0 ? QPointF(0, 0) : (i % k == 0 ? QPointF(-(k - 1), 1) : QPointF(1, 0));
-            for (int j = 0; j < count; ++j)
-                points[j] += step;
-            p.drawPolyline(points, count);
-        }
-    };
     auto flush_poly = [&] {
         if (poly.size() >= 2) {
-            if (one_color) {
+            if (collect) {
                 deferred_.insert(deferred_.end(), poly.begin(), poly.end());
                 deferred_sizes_.push_back(static_cast<int>(poly.size()));
             } else {
-                draw_poly(poly.data(), static_cast<int>(poly.size()), color_of(stretch_color));
+                DrawPolyline(p, poly.data(), static_cast<int>(poly.size()), color_of(stretch_color), k);
             }
         }
         poly.clear();
     };
     auto flush_columns = [&] {
-        if (!spans_.Touched() && !one_color)
-            return;
-        const ColumnSpans* line = &spans_;
+        line_ = &spans_;
         if (k > 1) {
             Thicken(spans_, k, thick_, sweep_min_, sweep_max_);
-            line = &thick_;
+            line_ = &thick_;
         }
-        const QColor color = color_of(stretch_color);
-        if (one_color) {
-            WriteSpansOver(direct, strip_, color.darker(150).rgba(), *line, color.rgba());
-        } else {
-            p.setRenderHint(QPainter::Antialiasing, false);
-            p.setPen(Qt::NoPen);
-            FillSpans(p, poly_scratch_, *line, direct, color);
-        }
+        if (collect || !spans_.Touched())
+            return;
+        p.setRenderHint(QPainter::Antialiasing, false);
+        p.setPen(Qt::NoPen);
+        FillSpans(p, poly_scratch_, *line_, direct, color_of(stretch_color));
         spans_.Reset();
     };
     constexpr double kGentle = 4.0; // pixels of rise between neighbouring columns
@@ -167,7 +209,7 @@ void LineRaster::Paint(QPainter& p, const std::deque<Run>& runs, double bucket_w
             continue;
         if (r.color != stretch_color) {
             flush_poly();
-            if (!one_color)
+            if (!collect)
                 flush_columns();
             stretch_color = r.color;
         }
@@ -198,11 +240,4 @@ void LineRaster::Paint(QPainter& p, const std::deque<Run>& runs, double bucket_w
     }
     flush_poly();
     flush_columns();
-    if (one_color) {
-        QPointF* points = deferred_.data();
-        for (int count : deferred_sizes_) {
-            draw_poly(points, count, color_of(only_color));
-            points += count;
-        }
-    }
 }

@@ -43,6 +43,8 @@ struct LiveChart::Impl {
     // device pixels per widget pixel.
     void Prepare(const QWidget& w, double scale);
     void Paint(QPainter& p, const QWidget& w, double scale);
-    void PaintWalls(QPainter& p, const QPalette& pal, const QColor& surface, const QColor& ink);
+    // The back wall (unless already laid), side wall and floor with their
+    // grids, the frame and the axes.
+    void PaintWalls(QPainter& p, const QPalette& pal, const QColor& surface, const QColor& ink, bool wall_laid);
     void PaintLegend(QPainter& p, const QPalette& pal, const QFontMetrics& fm);
 };

@@ -124,31 +124,47 @@ void LiveChart::Impl::Paint(QPainter& p, const QWidget& w, double scale)
 
     if (L.plot_valid) {
         const QRect& pr = L.plot;
-        PaintWalls(p, pal, surface, ink);
-
-        // The data, clipped to the box from the front plane to the back wall.
+        // The data go into the box from the front plane to the back wall, in
+        // device pixels where a widget pixel is several, so that the line and
+        // the strip are as fine as the screen and each device pixel column
+        // has its own run.
         const QRect box(QPoint(pr.left(), wall_rect.top()), QPoint(wall_rect.right(), pr.bottom()));
-        p.save();
-        p.setClipRect(box);
-        if (scale > 1.0) {
-            // In device pixels, so that the line and the strip are as fine
-            // as the screen and each device pixel column has its own run.
-            const QTransform device = p.deviceTransform();
-            const QTransform to_device = p.worldTransform().inverted() * device;
-            p.setWorldTransform(QTransform::fromTranslate(std::round(device.dx()), std::round(device.dy())) *
-                                to_device.inverted());
-            ChartLayout fine;
-            fine.plot = ScaleRect(pr, scale);
-            fine.depth = static_cast<int>(std::lround(L.depth * scale));
-            fine.x0 = L.x0;
-            fine.x1 = L.x1;
-            fine.y0 = L.y0;
-            fine.y1 = L.y1;
-            raster.Paint(p, series.Runs(), series.BucketWidth(), fine, pal, ScaleRect(box, scale),
-                         std::max(1, static_cast<int>(std::lround(scale))));
-        } else {
-            raster.Paint(p, series.Runs(), series.BucketWidth(), L, pal, box, 1);
+        const bool fine = scale > 1.0;
+        ChartLayout device;
+        device.plot = fine ? ScaleRect(pr, scale) : pr;
+        device.depth = fine ? static_cast<int>(std::lround(L.depth * scale)) : L.depth;
+        device.x0 = L.x0;
+        device.x1 = L.x1;
+        device.y0 = L.y0;
+        device.y1 = L.y1;
+        const QRect device_box = fine ? ScaleRect(box, scale) : box;
+        const int thickness = fine ? std::max(1, static_cast<int>(std::lround(scale))) : 1;
+        auto to_data = [&] {
+            p.save();
+            p.setClipRect(box);
+            if (fine) {
+                const QTransform to = p.deviceTransform();
+                const QTransform rest = p.worldTransform().inverted() * to;
+                p.setWorldTransform(QTransform::fromTranslate(std::round(to.dx()), std::round(to.dy())) *
+                                    rest.inverted());
+            }
+        };
+
+        // Where the line can be written straight into the image, it is
+        // worked out first and the back wall laid only where the line and
+        // its strip will not cover it: each pixel is then written once.
+        to_data();
+        bool wall_laid = false;
+        const QColor wall = ResolveColorValue(wall_color, pal);
+        if (wall_opaque && wall.alpha() == 255 &&
+            raster.Build(p, series.Runs(), series.BucketWidth(), device, pal, device_box, thickness)) {
+            raster.WriteAround(fine ? ScaleRect(wall_rect, scale) : wall_rect, wall.rgba());
+            wall_laid = true;
         }
+        p.restore();
+        PaintWalls(p, pal, surface, ink, wall_laid);
+        to_data();
+        raster.Paint(p, series.Runs(), series.BucketWidth(), device, pal, device_box, thickness);
         p.restore();
 
         p.setRenderHint(QPainter::Antialiasing, false);
@@ -181,7 +197,8 @@ void LiveChart::Impl::Paint(QPainter& p, const QWidget& w, double scale)
     }
 }
 
-void LiveChart::Impl::PaintWalls(QPainter& p, const QPalette& pal, const QColor& surface, const QColor& ink)
+void LiveChart::Impl::PaintWalls(QPainter& p, const QPalette& pal, const QColor& surface, const QColor& ink,
+                                 bool wall_laid)
 {
     const ChartLayout& L = lay;
     const int dd = L.depth;
@@ -197,7 +214,8 @@ void LiveChart::Impl::PaintWalls(QPainter& p, const QPalette& pal, const QColor&
 
     p.setRenderHint(QPainter::Antialiasing, false);
     if (wall_opaque) {
-        p.fillRect(back, wall);
+        if (!wall_laid)
+            p.fillRect(back, wall);
         if (dd > 0) {
             p.setPen(Qt::NoPen);
             p.setBrush(side);

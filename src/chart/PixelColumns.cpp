@@ -22,24 +22,6 @@ void ColumnSpans::Reset()
     last = -1;
 }
 
-void ColumnSpans::Add(int column, double y0, double y1)
-{
-    const int c = column - base;
-    if (c < 0 || c >= Size())
-        return;
-    const int t = static_cast<int>(std::floor(std::min(y0, y1)));
-    const int b = static_cast<int>(std::floor(std::max(y0, y1)));
-    const auto i = static_cast<std::size_t>(c);
-    top[i] = std::min(top[i], t);
-    bottom[i] = std::max(bottom[i], b);
-    if (!Touched()) {
-        first = last = c;
-    } else {
-        first = std::min(first, c);
-        last = std::max(last, c);
-    }
-}
-
 void ColumnSpans::AddSegment(double xa, double ya, double xb, double yb)
 {
     if (xb < xa) {

@@ -1,6 +1,9 @@
 #pragma once
 // Pixel columns: the rows a stretch of the line covers in each column, and
 // how a line's columns become its 3D strip or a thicker line.
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
 #include <vector>
 
 // Per pixel column, the rows a stretch of the line covers (top <= bottom),
@@ -17,7 +20,23 @@ struct ColumnSpans {
     bool Touched() const { return last >= first; }
     int Size() const { return static_cast<int>(top.size()); }
     // Rows are pixel rows of the (already clamped) pixel coordinates.
-    void Add(int column, double y0, double y1);
+    void Add(int column, double y0, double y1)
+    {
+        const int c = column - base;
+        if (c < 0 || c >= Size())
+            return;
+        const int t = static_cast<int>(std::floor(std::min(y0, y1)));
+        const int b = static_cast<int>(std::floor(std::max(y0, y1)));
+        const auto i = static_cast<std::size_t>(c);
+        top[i] = std::min(top[i], t);
+        bottom[i] = std::max(bottom[i], b);
+        if (!Touched()) {
+            first = last = c;
+        } else {
+            first = std::min(first, c);
+            last = std::max(last, c);
+        }
+    }
     // A straight segment between two pixel positions: each column gets the
     // rows the segment passes within it.
     void AddSegment(double xa, double ya, double xb, double yb);
