@@ -83,7 +83,10 @@ inline void Prefetch(const uchar* p)
 // the bottom layer covers in every column; elsewhere each pixel takes the
 // colour of the topmost layer covering it, in a loop without branches that
 // the compiler turns into vector compares and blends.
-// One row of a group of sixteen columns, where a pixel lies within a span
+// Pixel columns are written in groups of this many, row by row.
+constexpr int kGroup = 16;
+
+// One row of a group of columns, where a pixel lies within a span
 // when tops[c] <= row <= bottoms[c]. SelectRow stores `in` there and `out`
 // elsewhere; BlendRow stores its value within the spans (or v0 within the
 // first spans and v1 within the second, over it), keeping the rest. Without branches, and with pointers the
@@ -91,21 +94,21 @@ inline void Prefetch(const uchar* p)
 inline void SelectRow(quint32* KX52_RESTRICT pixels, const int* KX52_RESTRICT tops, const int* KX52_RESTRICT bottoms,
                       int row, quint32 in, quint32 out)
 {
-    for (int c = 0; c < 16; ++c)
+    for (int c = 0; c < kGroup; ++c)
         pixels[c] = (tops[c] <= row) & (row <= bottoms[c]) ? in : out;
 }
 
 inline void BlendRow(quint32* KX52_RESTRICT pixels, const int* KX52_RESTRICT tops, const int* KX52_RESTRICT bottoms,
                      int row, quint32 in)
 {
-    for (int c = 0; c < 16; ++c)
+    for (int c = 0; c < kGroup; ++c)
         pixels[c] = (tops[c] <= row) & (row <= bottoms[c]) ? in : pixels[c];
 }
 
 inline void BlendRow(quint32* KX52_RESTRICT pixels, const int* KX52_RESTRICT t0, const int* KX52_RESTRICT b0,
                      const int* KX52_RESTRICT t1, const int* KX52_RESTRICT b1, int row, quint32 v0, quint32 v1)
 {
-    for (int c = 0; c < 16; ++c) {
+    for (int c = 0; c < kGroup; ++c) {
         quint32 v = pixels[c];
         v = (t0[c] <= row) & (row <= b0[c]) ? v0 : v;
         v = (t1[c] <= row) & (row <= b1[c]) ? v1 : v;
@@ -115,7 +118,6 @@ inline void BlendRow(quint32* KX52_RESTRICT pixels, const int* KX52_RESTRICT t0,
 
 template <int kLayers> void WriteLayers(const DirectTarget& t, const ColumnSpans* const* layers, const quint32* values)
 {
-    constexpr int kGroup = 16;
     constexpr int kAhead = 8; // rows
     const int base = layers[0]->base;
     int first = ColumnSpans::kEmptyTop, last = ColumnSpans::kEmptyBottom;
@@ -297,7 +299,6 @@ void WriteSpansAround(const DirectTarget& t, const QRect& area, const ColumnSpan
     // of its columns leaves to the holes are skipped, the others stored
     // whole: what lands in a hole is written over afterwards anyway, and a
     // plain store is cheaper than sparing it.
-    constexpr int kGroup = 16;
     constexpr int kAhead = 8; // rows
     const QRect r = area & t.clip.translated(-t.dx, -t.dy);
     if (r.isEmpty())

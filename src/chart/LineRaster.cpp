@@ -107,7 +107,9 @@ void LineRaster::Trace(QPainter& p, const std::deque<Run>& runs, double bucket_w
     auto px = [&](const Run& r) {
         return std::floor(Clamp(left + ((r.bucket + 0.5) * bw - L.x0) * sx, -kPixelLimit, kPixelLimit)) + 0.5;
     };
-    auto py = [&](double y) { return std::floor(L.Py(y)) + 0.5; };
+    const double bottom = L.plot.bottom();
+    const double sy = L.Sy();
+    auto py = [&](double y) { return std::floor(Clamp(bottom - (y - L.y0) * sy, -kPixelLimit, kPixelLimit)) + 0.5; };
     auto column = [](double x) { return static_cast<int>(std::floor(x)); };
 
     // Columns that can show anything: the plot, the depth behind it, and a
