@@ -22,7 +22,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double percentile(std::vector<double> v, double p)
+double Percentile(std::vector<double> v, double p)
 {
     std::sort(v.begin(), v.end());
     const auto i = static_cast<std::size_t>(p * static_cast<double>(v.size() - 1) + 0.5);
@@ -52,11 +52,11 @@ int main(int argc, char** argv)
     config.log = nullptr;
     sim::Orbena52Sim simulator(config);
     std::string error;
-    if (!simulator.open(error)) {
+    if (!simulator.Open(error)) {
         std::fprintf(stderr, "simulator: %s\n", error.c_str());
         return 1;
     }
-    simulator.start();
+    simulator.Start();
 
     ComPort port;
     link_set_port(&port);
@@ -99,15 +99,15 @@ int main(int argc, char** argv)
             status = 1;
             continue;
         }
-        const double median = percentile(ms, 0.5);
+        const double median = Percentile(ms, 0.5);
         std::printf("%8d %10.3f %10.3f %10.3f %10.3f %10.3f %8d\n", baud, median, wire, median - wire,
-                    percentile(ms, 0.0), percentile(ms, 0.9), failed);
+                    Percentile(ms, 0.0), Percentile(ms, 0.9), failed);
         if (failed > 0)
             status = 1;
     }
 
     link_set_port(nullptr);
-    simulator.stop();
+    simulator.Stop();
     const std::string cmd = "rm -rf '" + dir + "'";
     [[maybe_unused]] const int rc = std::system(cmd.c_str());
     return status;

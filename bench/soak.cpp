@@ -85,11 +85,11 @@ int main(int argc, char** argv)
     config.log = nullptr;
     sim::Orbena52Sim instrument(config);
     std::string error;
-    if (!instrument.open(error)) {
+    if (!instrument.Open(error)) {
         std::fprintf(stderr, "simulator: %s\n", error.c_str());
         return 1;
     }
-    instrument.start();
+    instrument.Start();
 
     CreateProgramWindows(dir.path().toStdString());
     QDateTime now(QDate(2026, 12, 7), QTime(0, 0, 0));
@@ -116,7 +116,7 @@ int main(int argc, char** argv)
         // tests (up to 20,000 entries); emptied here, so that the figures
         // are the program's own.
         if (i % 100 == 0)
-            instrument.clear_history();
+            instrument.ClearHistory();
         if (rss_full == 0 && orbena52->Chart()->Count() > points)
             rss_full = ResidentKb();
         if (i % 10000 == 0)
@@ -145,10 +145,10 @@ int main(int argc, char** argv)
         in_order += fields.size() == 5 && fields[2].trimmed() == RecordDateText(expected.date()).toLocal8Bit() &&
                     fields[3].trimmed() == RecordTimeText(expected.time()).toLocal8Bit();
     }
-    const int reads = static_cast<int>(instrument.reads_of(0));
+    const int reads = static_cast<int>(instrument.ReadsOf(0));
     std::printf("cycles %d, table-0 reads answered %zu, records in the table %d (of %d rows kept), "
                 "last row %s\n",
-                cycles, instrument.reads_of(0), GridMeas->next_row - 1, TGridMeas::kRowCount - 1,
+                cycles, instrument.ReadsOf(0), GridMeas->next_row - 1, TGridMeas::kRowCount - 1,
                 GridMeas->Cell(3, GridMeas->next_row - 1).toUtf8().constData());
     std::printf("file lines %lld, whole lines %d, lines missing %lld, lines with the cycle's own second in order %d\n",
                 static_cast<long long>(lines.size()), whole, static_cast<long long>(cycles - lines.size()), in_order);
@@ -159,7 +159,7 @@ int main(int argc, char** argv)
     std::printf("time %.1f s (%.2f ms a cycle), reads %d\n", seconds, seconds * 1000.0 / cycles, reads);
 
     DestroyProgramWindows();
-    instrument.stop();
+    instrument.Stop();
     const bool ok = lines.size() == cycles && in_order == cycles && whole == cycles &&
                     (rss_full == 0 || rss_end - rss_full < 1024) && fds_end <= fds_start;
     std::printf("%s\n", ok ? "targets met" : "TARGETS MISSED");

@@ -20,7 +20,7 @@ constexpr int kBitsPerChar = 11;
 // Records kept for the tests; the oldest half goes when the limit is reached.
 constexpr std::size_t kHistoryLimit = 20000;
 
-std::string wall_stamp()
+std::string WallStamp()
 {
     const auto now = std::chrono::system_clock::now();
     const std::time_t secs = std::chrono::system_clock::to_time_t(now);
@@ -47,8 +47,8 @@ Orbena52Sim::Orbena52Sim(SimConfig config)
 
 Orbena52Sim::~Orbena52Sim()
 {
-    stop();
-    pty_.close();
+    Stop();
+    pty_.Close();
     for (int& fd : wake_) {
         if (fd >= 0)
             ::close(fd);
@@ -56,36 +56,36 @@ Orbena52Sim::~Orbena52Sim()
     }
 }
 
-bool Orbena52Sim::open(std::string& error)
+bool Orbena52Sim::Open(std::string& error)
 {
     if (wake_[0] < 0) {
         error = "cannot create the wake-up pipe";
         return false;
     }
-    if (!pty_.open(config_.com, config_.config_dir, error))
+    if (!pty_.Open(config_.com, config_.config_dir, error))
         return false;
-    record(SimRecord::Dir::Note, {},
-           "ORBENA 52 at address " + std::to_string(config_.address) + " on " + pty_.link_path() + " -> " +
-               pty_.slave_path() + (config_.pacing ? "" : " (no pacing)"));
+    Record(SimRecord::Dir::Note, {},
+           "ORBENA 52 at address " + std::to_string(config_.address) + " on " + pty_.LinkPath() + " -> " +
+               pty_.SlavePath() + (config_.pacing ? "" : " (no pacing)"));
     return true;
 }
 
-bool Orbena52Sim::reappear(std::string& error)
+bool Orbena52Sim::Reappear(std::string& error)
 {
-    if (!pty_.open(config_.com, config_.config_dir, error))
+    if (!pty_.Open(config_.com, config_.config_dir, error))
         return false;
-    parser_.clear();
+    parser_.Clear();
     vanished_.store(false);
-    record(SimRecord::Dir::Note, {}, "port back: " + pty_.link_path() + " -> " + pty_.slave_path());
+    Record(SimRecord::Dir::Note, {}, "port back: " + pty_.LinkPath() + " -> " + pty_.SlavePath());
     return true;
 }
 
-double Orbena52Sim::seconds_now() const
+double Orbena52Sim::SecondsNow() const
 {
     return std::chrono::duration<double>(Clock::now() - epoch_).count();
 }
 
-void Orbena52Sim::record(SimRecord::Dir dir, std::span<const std::uint8_t> bytes, const std::string& text)
+void Orbena52Sim::Record(SimRecord::Dir dir, std::span<const std::uint8_t> bytes, const std::string& text)
 {
     SimRecord r;
     r.time = Clock::now();
@@ -95,7 +95,7 @@ void Orbena52Sim::record(SimRecord::Dir dir, std::span<const std::uint8_t> bytes
     std::string line;
     if (config_.log != nullptr) {
         const char* tag = dir == SimRecord::Dir::Rx ? "RX" : dir == SimRecord::Dir::Tx ? "TX" : "--";
-        line = wall_stamp() + " " + tag + " " + (bytes.empty() ? text : to_hex(bytes));
+        line = WallStamp() + " " + tag + " " + (bytes.empty() ? text : ToHex(bytes));
         if (!bytes.empty() && !text.empty())
             line += "  (" + text + ")";
         line += '\n';
@@ -110,13 +110,13 @@ void Orbena52Sim::record(SimRecord::Dir dir, std::span<const std::uint8_t> bytes
     }
 }
 
-void Orbena52Sim::run()
+void Orbena52Sim::Run()
 {
     // Fine-grained sleeps for pacing at high speeds.
     ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
     std::uint8_t buf[512];
-    while (!stop_.load() && pty_.is_open()) {
-        pollfd fds[2] = {{pty_.master_fd(), POLLIN, 0}, {wake_[0], POLLIN, 0}};
+    while (!stop_.load() && pty_.IsOpen()) {
+        pollfd fds[2] = {{pty_.MasterFd(), POLLIN, 0}, {wake_[0], POLLIN, 0}};
         const int r = ::poll(fds, 2, 200);
         if (r < 0) {
             if (errno == EINTR)
@@ -130,11 +130,11 @@ void Orbena52Sim::run()
             continue;
         }
         if ((fds[0].revents & POLLIN) != 0) {
-            const ssize_t n = ::read(pty_.master_fd(), buf, sizeof buf);
+            const ssize_t n = ::read(pty_.MasterFd(), buf, sizeof buf);
             if (n > 0) {
                 chunk_time_ = Clock::now();
-                last_speed_.store(pty_.line_speed());
-                process(std::span(buf, static_cast<std::size_t>(n)));
+                last_speed_.store(pty_.LineSpeed());
+                Process(std::span(buf, static_cast<std::size_t>(n)));
                 continue;
             }
             if (n < 0 && errno != EIO && errno != EAGAIN && errno != EINTR)
@@ -143,27 +143,27 @@ void Orbena52Sim::run()
         if ((fds[0].revents & (POLLHUP | POLLERR)) != 0 || (fds[0].revents & POLLIN) != 0) {
             // No slave end open (cannot happen while our own slave descriptor
             // is held, but a hang-up must not make this loop spin).
-            sleep_until(Clock::now() + std::chrono::milliseconds(20));
+            SleepUntil(Clock::now() + std::chrono::milliseconds(20));
         }
     }
 }
 
-void Orbena52Sim::start()
+void Orbena52Sim::Start()
 {
     if (thread_.joinable())
         return;
     stop_.store(false);
-    thread_ = std::thread([this] { run(); });
+    thread_ = std::thread([this] { Run(); });
 }
 
-void Orbena52Sim::stop()
+void Orbena52Sim::Stop()
 {
-    request_stop();
+    RequestStop();
     if (thread_.joinable())
         thread_.join();
 }
 
-void Orbena52Sim::request_stop() noexcept
+void Orbena52Sim::RequestStop() noexcept
 {
     stop_.store(true);
     if (wake_[1] >= 0) {
@@ -172,21 +172,21 @@ void Orbena52Sim::request_stop() noexcept
     }
 }
 
-void Orbena52Sim::process(std::span<const std::uint8_t> bytes)
+void Orbena52Sim::Process(std::span<const std::uint8_t> bytes)
 {
-    const double now = seconds_now();
-    for (FrameParser::Event& e : parser_.feed(bytes, now)) {
+    const double now = SecondsNow();
+    for (FrameParser::Event& e : parser_.Feed(bytes, now)) {
         if (!e.is_frame) {
-            record(SimRecord::Dir::Note, {}, "discarded " + to_hex(e.discarded));
+            Record(SimRecord::Dir::Note, {}, "discarded " + ToHex(e.discarded));
             continue;
         }
         Plan plan;
         int baud = 0;
         {
             std::lock_guard lock(mutex_);
-            plan = station_.handle(e.frame, now);
+            plan = station_.Handle(e.frame, now);
         }
-        record(SimRecord::Dir::Rx, e.frame.raw, plan.note);
+        Record(SimRecord::Dir::Rx, e.frame.raw, plan.note);
         if (!plan.for_us)
             continue;
         baud = last_speed_.load();
@@ -196,21 +196,21 @@ void Orbena52Sim::process(std::span<const std::uint8_t> bytes)
             : Clock::now();
         if (plan.vanish && plan.unplug_at > 0 && plan.unplug_at < plan.answer.size())
             plan.answer.resize(plan.unplug_at);
-        transmit(plan, request_end, baud);
+        Transmit(plan, request_end, baud);
         if (stop_.load())
             return;
         if (plan.vanish) {
             // Let the last answer reach the other end before the line goes.
-            sleep_until(Clock::now() + std::chrono::milliseconds(30));
-            record(SimRecord::Dir::Note, {}, "port closed (injected)");
-            pty_.vanish();
+            SleepUntil(Clock::now() + std::chrono::milliseconds(30));
+            Record(SimRecord::Dir::Note, {}, "port closed (injected)");
+            pty_.Vanish();
             vanished_.store(true);
             return;
         }
     }
 }
 
-bool Orbena52Sim::sleep_until(Clock::time_point t)
+bool Orbena52Sim::SleepUntil(Clock::time_point t)
 {
     for (;;) {
         if (stop_.load())
@@ -225,12 +225,12 @@ bool Orbena52Sim::sleep_until(Clock::time_point t)
     }
 }
 
-bool Orbena52Sim::write_all(const std::uint8_t* p, std::size_t n)
+bool Orbena52Sim::WriteAll(const std::uint8_t* p, std::size_t n)
 {
     std::size_t done = 0;
     int waits = 0;
     while (done < n) {
-        const ssize_t w = ::write(pty_.master_fd(), p + done, n - done);
+        const ssize_t w = ::write(pty_.MasterFd(), p + done, n - done);
         if (w > 0) {
             done += static_cast<std::size_t>(w);
             continue;
@@ -238,7 +238,7 @@ bool Orbena52Sim::write_all(const std::uint8_t* p, std::size_t n)
         if (w < 0 && errno == EINTR)
             continue;
         if (w < 0 && errno == EAGAIN && waits++ < 100) {
-            pollfd fd{pty_.master_fd(), POLLOUT, 0};
+            pollfd fd{pty_.MasterFd(), POLLOUT, 0};
             ::poll(&fd, 1, 10);
             continue;
         }
@@ -247,7 +247,7 @@ bool Orbena52Sim::write_all(const std::uint8_t* p, std::size_t n)
     return true;
 }
 
-void Orbena52Sim::transmit(const Plan& plan, Clock::time_point request_end, int baud)
+void Orbena52Sim::Transmit(const Plan& plan, Clock::time_point request_end, int baud)
 {
     if (plan.answer.empty())
         return;
@@ -271,86 +271,86 @@ void Orbena52Sim::transmit(const Plan& plan, Clock::time_point request_end, int 
         while (ready < n && due(ready) <= now)
             ++ready;
         if (ready > sent) {
-            if (!write_all(plan.answer.data() + sent, ready - sent))
+            if (!WriteAll(plan.answer.data() + sent, ready - sent))
                 break;
             sent = ready;
             continue;
         }
-        if (!sleep_until(due(sent)))
+        if (!SleepUntil(due(sent)))
             break;
     }
-    record(SimRecord::Dir::Tx, std::span(plan.answer.data(), sent),
+    Record(SimRecord::Dir::Tx, std::span(plan.answer.data(), sent),
            sent < n ? "answer broken off after " + std::to_string(sent) + " bytes" : std::string());
 }
 
-void Orbena52Sim::inject(Fault f, int count, std::optional<int> param)
+void Orbena52Sim::Inject(Fault f, int count, std::optional<int> param)
 {
     {
         std::lock_guard lock(mutex_);
-        station_.faults().set(f, count, param);
+        station_.Faults().Set(f, count, param);
     }
-    record(SimRecord::Dir::Note, {},
-           std::string("fault ") + fault_name(f) + (count == 0 ? " off" : count < 0 ? " always" : " for " + std::to_string(count)));
+    Record(SimRecord::Dir::Note, {},
+           std::string("fault ") + FaultName(f) + (count == 0 ? " off" : count < 0 ? " always" : " for " + std::to_string(count)));
 }
 
-void Orbena52Sim::clear_faults()
+void Orbena52Sim::ClearFaults()
 {
     std::lock_guard lock(mutex_);
-    station_.faults().clear_all();
+    station_.Faults().ClearAll();
 }
 
-int Orbena52Sim::fault_remaining(Fault f)
+int Orbena52Sim::FaultRemaining(Fault f)
 {
     std::lock_guard lock(mutex_);
-    return station_.faults().remaining(f);
+    return station_.Faults().Remaining(f);
 }
 
-std::size_t Orbena52Sim::requests()
+std::size_t Orbena52Sim::Requests()
 {
     std::lock_guard lock(mutex_);
-    return station_.requests();
+    return station_.Requests();
 }
 
-std::size_t Orbena52Sim::requests(RequestKind kind)
+std::size_t Orbena52Sim::Requests(RequestKind kind)
 {
     std::lock_guard lock(mutex_);
-    return station_.count(kind);
+    return station_.Count(kind);
 }
 
-std::size_t Orbena52Sim::reads_of(int table)
+std::size_t Orbena52Sim::ReadsOf(int table)
 {
     std::lock_guard lock(mutex_);
-    return station_.reads_of(table);
+    return station_.ReadsOf(table);
 }
 
-std::size_t Orbena52Sim::writes_of(int table)
+std::size_t Orbena52Sim::WritesOf(int table)
 {
     std::lock_guard lock(mutex_);
-    return station_.writes_of(table);
+    return station_.WritesOf(table);
 }
 
-void Orbena52Sim::reset_counts()
+void Orbena52Sim::ResetCounts()
 {
     std::lock_guard lock(mutex_);
-    station_.reset_counts();
+    station_.ResetCounts();
 }
 
-std::vector<SimRecord> Orbena52Sim::history()
+std::vector<SimRecord> Orbena52Sim::History()
 {
     std::lock_guard lock(mutex_);
     return history_;
 }
 
-void Orbena52Sim::clear_history()
+void Orbena52Sim::ClearHistory()
 {
     std::lock_guard lock(mutex_);
     history_.clear();
 }
 
-void Orbena52Sim::with_station(const std::function<void(SimStation&)>& fn)
+void Orbena52Sim::WithStation(const std::function<void(SimStation&)>& fn)
 {
     std::lock_guard lock(mutex_);
-    station_.instrument().advance_to(seconds_now());
+    station_.Instrument().AdvanceTo(SecondsNow());
     fn(station_);
 }
 

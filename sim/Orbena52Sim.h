@@ -44,51 +44,51 @@ public:
     Orbena52Sim& operator=(const Orbena52Sim&) = delete;
 
     // Creates the pty and the link. False with `error` set on failure.
-    bool open(std::string& error);
-    const std::string& link_path() const { return pty_.link_path(); }
-    const std::string& slave_path() const { return pty_.slave_path(); }
+    bool Open(std::string& error);
+    const std::string& LinkPath() const { return pty_.LinkPath(); }
+    const std::string& SlavePath() const { return pty_.SlavePath(); }
 
     // Serves requests until request_stop() or until the port vanishes.
-    void run();
+    void Run();
     // run() in a thread of its own / ends it and waits for it.
-    void start();
-    void stop();
+    void Start();
+    void Stop();
     // Safe to call from a signal handler.
-    void request_stop() noexcept;
+    void RequestStop() noexcept;
 
     // Faults (see SimFaults); take effect from the next answer.
-    void inject(Fault f, int count = kAlways, std::optional<int> param = std::nullopt);
-    void clear_faults();
-    int fault_remaining(Fault f);
+    void Inject(Fault f, int count = kAlways, std::optional<int> param = std::nullopt);
+    void ClearFaults();
+    int FaultRemaining(Fault f);
 
     // Counts of requests addressed to the simulated instrument.
-    std::size_t requests();
-    std::size_t requests(RequestKind kind);
-    std::size_t reads_of(int table);
-    std::size_t writes_of(int table);
-    void reset_counts();
+    std::size_t Requests();
+    std::size_t Requests(RequestKind kind);
+    std::size_t ReadsOf(int table);
+    std::size_t WritesOf(int table);
+    void ResetCounts();
 
-    std::vector<SimRecord> history();
-    void clear_history();
+    std::vector<SimRecord> History();
+    void ClearHistory();
 
     // After the port vanished: a new pty behind the same link, as if the
     // adapter were plugged in again. run() (or start()) serves it.
-    bool reappear(std::string& error);
+    bool Reappear(std::string& error);
 
     // True once the port has gone (injected fault).
-    bool vanished() const { return vanished_.load(); }
-    int last_line_speed() const { return last_speed_.load(); }
+    bool Vanished() const { return vanished_.load(); }
+    int LastLineSpeed() const { return last_speed_.load(); }
 
     // Work on the instrument model under the simulator's lock.
-    void with_station(const std::function<void(SimStation&)>& fn);
+    void WithStation(const std::function<void(SimStation&)>& fn);
 
 private:
-    double seconds_now() const;
-    void process(std::span<const std::uint8_t> bytes);
-    void transmit(const Plan& plan, std::chrono::steady_clock::time_point request_end, int baud);
-    bool sleep_until(std::chrono::steady_clock::time_point t);
-    bool write_all(const std::uint8_t* p, std::size_t n);
-    void record(SimRecord::Dir dir, std::span<const std::uint8_t> bytes, const std::string& text);
+    double SecondsNow() const;
+    void Process(std::span<const std::uint8_t> bytes);
+    void Transmit(const Plan& plan, std::chrono::steady_clock::time_point request_end, int baud);
+    bool SleepUntil(std::chrono::steady_clock::time_point t);
+    bool WriteAll(const std::uint8_t* p, std::size_t n);
+    void Record(SimRecord::Dir dir, std::span<const std::uint8_t> bytes, const std::string& text);
 
     SimConfig config_;
     SimPty pty_;

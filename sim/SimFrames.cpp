@@ -4,7 +4,7 @@
 
 namespace sim {
 
-std::uint8_t frame_sum(std::span<const std::uint8_t> bytes)
+std::uint8_t FrameSum(std::span<const std::uint8_t> bytes)
 {
     unsigned sum = 0;
     for (const std::uint8_t b : bytes)
@@ -12,7 +12,7 @@ std::uint8_t frame_sum(std::span<const std::uint8_t> bytes)
     return static_cast<std::uint8_t>(sum & 0xFFu);
 }
 
-Bytes make_long_frame(std::uint8_t da, std::uint8_t sa, std::uint8_t fc, std::span<const std::uint8_t> data)
+Bytes MakeLongFrame(std::uint8_t da, std::uint8_t sa, std::uint8_t fc, std::span<const std::uint8_t> data)
 {
     const std::size_t n = std::min(data.size(), kMaxLe - 3);
     const auto le = static_cast<std::uint8_t>(n + 3);
@@ -20,29 +20,29 @@ Bytes make_long_frame(std::uint8_t da, std::uint8_t sa, std::uint8_t fc, std::sp
     f.reserve(n + 9);
     f.insert(f.end(), {kStartLong, le, le, kStartLong, da, sa, fc});
     f.insert(f.end(), data.begin(), data.begin() + static_cast<std::ptrdiff_t>(n));
-    f.push_back(frame_sum(std::span(f).subspan(4)));
+    f.push_back(FrameSum(std::span(f).subspan(4)));
     f.push_back(kEnd);
     return f;
 }
 
-Bytes make_short_frame(std::uint8_t da, std::uint8_t sa, std::uint8_t fc)
+Bytes MakeShortFrame(std::uint8_t da, std::uint8_t sa, std::uint8_t fc)
 {
     const std::uint8_t addr_fc[3] = {da, sa, fc};
-    return {kStartShort, da, sa, fc, frame_sum(addr_fc), kEnd};
+    return {kStartShort, da, sa, fc, FrameSum(addr_fc), kEnd};
 }
 
-void refresh_sum(Bytes& frame)
+void RefreshSum(Bytes& frame)
 {
     if (frame.size() == 6 && frame[0] == kStartShort) {
-        frame[4] = frame_sum(std::span(frame).subspan(1, 3));
+        frame[4] = FrameSum(std::span(frame).subspan(1, 3));
     } else if (frame.size() >= 9 && frame[0] == kStartLong) {
         const std::size_t le = frame[1];
         if (frame.size() == le + 6)
-            frame[4 + le] = frame_sum(std::span(frame).subspan(4, le));
+            frame[4 + le] = FrameSum(std::span(frame).subspan(4, le));
     }
 }
 
-ScanResult scan_frame(const std::uint8_t* p, std::size_t n, std::size_t& length)
+ScanResult ScanFrame(const std::uint8_t* p, std::size_t n, std::size_t& length)
 {
     length = 0;
     if (n == 0)
@@ -70,13 +70,13 @@ ScanResult scan_frame(const std::uint8_t* p, std::size_t n, std::size_t& length)
     const std::size_t total = le + 6;
     if (n < total)
         return ScanResult::Incomplete;
-    if (p[total - 1] != kEnd || p[4 + le] != frame_sum(std::span(p + 4, le)))
+    if (p[total - 1] != kEnd || p[4 + le] != FrameSum(std::span(p + 4, le)))
         return ScanResult::Invalid;
     length = total;
     return ScanResult::Valid;
 }
 
-void FrameParser::discard_front(std::size_t count, std::vector<Event>& events)
+void FrameParser::DiscardFront(std::size_t count, std::vector<Event>& events)
 {
     if (count == 0)
         return;
@@ -86,7 +86,7 @@ void FrameParser::discard_front(std::size_t count, std::vector<Event>& events)
     events.push_back(std::move(e));
 }
 
-std::vector<FrameParser::Event> FrameParser::feed(std::span<const std::uint8_t> bytes, double now)
+std::vector<FrameParser::Event> FrameParser::Feed(std::span<const std::uint8_t> bytes, double now)
 {
     std::vector<Event> events;
     if (bytes.empty())
@@ -94,7 +94,7 @@ std::vector<FrameParser::Event> FrameParser::feed(std::span<const std::uint8_t> 
     // A frame is sent without pauses: what was left unfinished before a
     // silence can only be the rest of a broken transmission.
     if (!buffer_.empty() && now - last_rx_ > idle_gap_)
-        discard_front(buffer_.size(), events);
+        DiscardFront(buffer_.size(), events);
     last_rx_ = now;
     buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
 
@@ -106,9 +106,9 @@ std::vector<FrameParser::Event> FrameParser::feed(std::span<const std::uint8_t> 
         bool found = false;
         for (std::size_t i = 0; i < buffer_.size(); ++i) {
             std::size_t length = 0;
-            const ScanResult r = scan_frame(buffer_.data() + i, buffer_.size() - i, length);
+            const ScanResult r = ScanFrame(buffer_.data() + i, buffer_.size() - i, length);
             if (r == ScanResult::Valid) {
-                discard_front(i, events);
+                DiscardFront(i, events);
                 Event e;
                 e.is_frame = true;
                 Frame& f = e.frame;
@@ -133,7 +133,7 @@ std::vector<FrameParser::Event> FrameParser::feed(std::span<const std::uint8_t> 
                 first_incomplete = i;
         }
         if (!found) {
-            discard_front(first_incomplete, events);
+            DiscardFront(first_incomplete, events);
             return events;
         }
     }

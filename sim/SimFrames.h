@@ -21,14 +21,14 @@ inline constexpr std::uint8_t kBroadcast = 127;
 inline constexpr std::size_t kMaxLe = 249;
 inline constexpr std::size_t kMaxFrame = kMaxLe + 6;
 
-std::uint8_t frame_sum(std::span<const std::uint8_t> bytes);
+std::uint8_t FrameSum(std::span<const std::uint8_t> bytes);
 
-Bytes make_long_frame(std::uint8_t da, std::uint8_t sa, std::uint8_t fc, std::span<const std::uint8_t> data);
-Bytes make_short_frame(std::uint8_t da, std::uint8_t sa, std::uint8_t fc);
+Bytes MakeLongFrame(std::uint8_t da, std::uint8_t sa, std::uint8_t fc, std::span<const std::uint8_t> data);
+Bytes MakeShortFrame(std::uint8_t da, std::uint8_t sa, std::uint8_t fc);
 
 // Recomputes the check sum of a complete frame after one of its bytes was
 // changed (used to alter answers for fault injection).
-void refresh_sum(Bytes& frame);
+void RefreshSum(Bytes& frame);
 
 struct Frame {
     bool is_long = false;
@@ -44,7 +44,7 @@ enum class ScanResult { Valid, Incomplete, Invalid };
 // Looks at the bytes from `p` on: a complete valid frame (its length in
 // `length`), the beginning of one that may still become valid, or bytes that
 // can never start a valid frame.
-ScanResult scan_frame(const std::uint8_t* p, std::size_t n, std::size_t& length);
+ScanResult ScanFrame(const std::uint8_t* p, std::size_t n, std::size_t& length);
 
 // Splits the received byte stream into frames. Bytes that cannot belong to a
 // valid frame are discarded (and reported), so the parser finds the next
@@ -61,12 +61,12 @@ public:
 
     explicit FrameParser(double idle_gap = 0.05) : idle_gap_(idle_gap) {}
 
-    std::vector<Event> feed(std::span<const std::uint8_t> bytes, double now);
-    std::size_t pending() const { return buffer_.size(); }
-    void clear() { buffer_.clear(); }
+    std::vector<Event> Feed(std::span<const std::uint8_t> bytes, double now);
+    std::size_t Pending() const { return buffer_.size(); }
+    void Clear() { buffer_.clear(); }
 
 private:
-    void discard_front(std::size_t count, std::vector<Event>& events);
+    void DiscardFront(std::size_t count, std::vector<Event>& events);
 
     Bytes buffer_;
     double last_rx_ = 0.0;

@@ -7,7 +7,7 @@
 
 namespace sim {
 
-void put_float_le(std::uint8_t* p, float value)
+void PutFloatLe(std::uint8_t* p, float value)
 {
     std::uint32_t bits = 0;
     std::memcpy(&bits, &value, sizeof bits);
@@ -15,7 +15,7 @@ void put_float_le(std::uint8_t* p, float value)
         p[i] = static_cast<std::uint8_t>(bits >> (8 * i));
 }
 
-float get_float_le(const std::uint8_t* p)
+float GetFloatLe(const std::uint8_t* p)
 {
     std::uint32_t bits = 0;
     for (int i = 0; i < 4; ++i)
@@ -31,66 +31,66 @@ SimInstrument::SimInstrument(std::uint8_t address, double start_time)
     // Factory settings: the measured value is the input in percent of its
     // range, alarm at 80 with 2 hysteresis, sum alarm at 1000, one decimal
     // place, 0..20 mA linear input, sum per minute, no input filter.
-    put_float_le(table1_.data() + 0, 100.0f);
-    put_float_le(table1_.data() + 4, 80.0f);
-    put_float_le(table1_.data() + 8, 2.0f);
-    put_float_le(table2_.data() + 0, 1000.0f);
+    PutFloatLe(table1_.data() + 0, 100.0f);
+    PutFloatLe(table1_.data() + 4, 80.0f);
+    PutFloatLe(table1_.data() + 8, 2.0f);
+    PutFloatLe(table2_.data() + 0, 1000.0f);
     table2_[4] = 1;
     table2_[5] = 0;
     table2_[6] = 0;
     table2_[7] = 0;
 }
 
-double SimInstrument::input_at(double t) const
+double SimInstrument::InputAt(double t) const
 {
     if (fixed_input_)
         return *fixed_input_;
     return 12.0 + 7.2 * std::sin(2.0 * std::numbers::pi * (t - start_) / kSignalPeriod);
 }
 
-double SimInstrument::input_ma() const
+double SimInstrument::InputMa() const
 {
-    return input_at(now_);
+    return InputAt(now_);
 }
 
-float SimInstrument::scale() const
+float SimInstrument::Scale() const
 {
-    return get_float_le(table1_.data());
+    return GetFloatLe(table1_.data());
 }
 
-float SimInstrument::value_at(double t) const
+float SimInstrument::ValueAt(double t) const
 {
-    const double ma = input_at(t);
-    const std::uint8_t cfg = config();
+    const double ma = InputAt(t);
+    const std::uint8_t cfg = Config();
     double fraction = (cfg & kConfig4to20) ? (ma - 4.0) / 16.0 : ma / 20.0;
     // A signal below the range start (a broken 4..20 mA loop) reads as zero.
     fraction = std::clamp(fraction, 0.0, 1.0);
     if (cfg & kConfigSqrt)
         fraction = std::sqrt(fraction);
-    const double value = fraction * static_cast<double>(scale());
+    const double value = fraction * static_cast<double>(Scale());
     return static_cast<float>(value);
 }
 
-float SimInstrument::measured_value() const
+float SimInstrument::MeasuredValue() const
 {
-    return value_at(now_);
+    return ValueAt(now_);
 }
 
-void SimInstrument::advance_to(double now)
+void SimInstrument::AdvanceTo(double now)
 {
     if (!(now > now_))
         return;
     // The sum counts the measured value per minute or per hour: trapezoids
     // of at most a quarter second follow the slow input closely.
-    const double per = (config() & kConfigPerHour) ? 3600.0 : 60.0;
+    const double per = (Config() & kConfigPerHour) ? 3600.0 : 60.0;
     const double span = now - now_;
     const auto steps = static_cast<long>(std::ceil(span / 0.25));
     const double h = span / static_cast<double>(steps);
     double t = now_;
-    double v0 = value_at(t);
+    double v0 = ValueAt(t);
     for (long i = 1; i <= steps; ++i) {
         const double t1 = (i == steps) ? now : now_ + h * static_cast<double>(i);
-        const double v1 = value_at(t1);
+        const double v1 = ValueAt(t1);
         sum_ += (v0 + v1) * 0.5 * (t1 - t) / per;
         t = t1;
         v0 = v1;
@@ -98,13 +98,13 @@ void SimInstrument::advance_to(double now)
     now_ = now;
 }
 
-Bytes SimInstrument::read_table(std::uint8_t table) const
+Bytes SimInstrument::ReadTable(std::uint8_t table) const
 {
     switch (table) {
     case 0: {
         Bytes b(8);
-        put_float_le(b.data(), measured_value());
-        put_float_le(b.data() + 4, static_cast<float>(sum_));
+        PutFloatLe(b.data(), MeasuredValue());
+        PutFloatLe(b.data() + 4, static_cast<float>(sum_));
         return b;
     }
     case 1:
@@ -118,7 +118,7 @@ Bytes SimInstrument::read_table(std::uint8_t table) const
     }
 }
 
-WriteResult SimInstrument::write_table(std::uint8_t table, std::span<const std::uint8_t> data)
+WriteResult SimInstrument::WriteTable(std::uint8_t table, std::span<const std::uint8_t> data)
 {
     if (table == 0)
         return WriteResult::ReadOnly;
@@ -151,14 +151,14 @@ WriteResult SimInstrument::write_table(std::uint8_t table, std::span<const std::
     return WriteResult::Accepted;
 }
 
-void SimInstrument::set_type_text(std::string text)
+void SimInstrument::SetTypeText(std::string text)
 {
     if (text.size() > kMaxLe - 3)
         text.resize(kMaxLe - 3);
     type_text_ = std::move(text);
 }
 
-void SimInstrument::set_version_text(std::string text)
+void SimInstrument::SetVersionText(std::string text)
 {
     if (text.size() > kMaxLe - 3)
         text.resize(kMaxLe - 3);

@@ -28,41 +28,41 @@ class SimInstrument {
 public:
     explicit SimInstrument(std::uint8_t address = 0, double start_time = 0.0);
 
-    std::uint8_t address() const { return address_; }
-    void set_address(std::uint8_t address) { address_ = address; }
+    std::uint8_t Address() const { return address_; }
+    void SetAddress(std::uint8_t address) { address_ = address; }
 
     // Moves the model's clock forward to `now`, integrating the sum.
-    void advance_to(double now);
-    double now() const { return now_; }
+    void AdvanceTo(double now);
+    double Now() const { return now_; }
 
     // The input signal in mA at the model's time: a slow sine between 4.8 and
     // 19.2 mA (period `kSignalPeriod`), or a fixed current set for tests.
-    double input_ma() const;
-    void set_fixed_input(std::optional<double> milliamps) { fixed_input_ = milliamps; }
+    double InputMa() const;
+    void SetFixedInput(std::optional<double> milliamps) { fixed_input_ = milliamps; }
     static constexpr double kSignalPeriod = 240.0;
 
-    float measured_value() const;
-    double sum() const { return sum_; }
-    void reset_sum() { sum_ = 0.0; }
+    float MeasuredValue() const;
+    double Sum() const { return sum_; }
+    void ResetSum() { sum_ = 0.0; }
 
     // The data bytes of table 0..3 as they are answered.
-    Bytes read_table(std::uint8_t table) const;
+    Bytes ReadTable(std::uint8_t table) const;
     // A write of table 1..3 or the sum-reset table 4. An accepted address
     // write takes effect at once; the caller answers from the old address.
-    WriteResult write_table(std::uint8_t table, std::span<const std::uint8_t> data);
+    WriteResult WriteTable(std::uint8_t table, std::span<const std::uint8_t> data);
 
-    float scale() const;
-    std::uint8_t config() const { return table2_[5]; }
+    float Scale() const;
+    std::uint8_t Config() const { return table2_[5]; }
 
-    const std::string& type_text() const { return type_text_; }
-    const std::string& version_text() const { return version_text_; }
+    const std::string& TypeText() const { return type_text_; }
+    const std::string& VersionText() const { return version_text_; }
     // Texts longer than the longest answer (246 bytes) are cut.
-    void set_type_text(std::string text);
-    void set_version_text(std::string text);
+    void SetTypeText(std::string text);
+    void SetVersionText(std::string text);
 
 private:
-    double input_at(double t) const;
-    float value_at(double t) const;
+    double InputAt(double t) const;
+    float ValueAt(double t) const;
 
     std::uint8_t address_;
     double now_;
@@ -78,7 +78,7 @@ private:
 };
 
 // Little-endian helpers for the table fields.
-void put_float_le(std::uint8_t* p, float value);
-float get_float_le(const std::uint8_t* p);
+void PutFloatLe(std::uint8_t* p, float value);
+float GetFloatLe(const std::uint8_t* p);
 
 } // namespace sim

@@ -7,7 +7,7 @@
 
 namespace sim {
 
-int exact_line_speed(int fd)
+int ExactLineSpeed(int fd)
 {
 #if defined(__linux__) && defined(TCGETS2)
     // On a pty master this reports the slave's settings: the program's.

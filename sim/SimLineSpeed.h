@@ -7,6 +7,6 @@
 namespace sim {
 
 // 0 when the system cannot tell the speed as a number.
-int exact_line_speed(int fd);
+int ExactLineSpeed(int fd);
 
 } // namespace sim

@@ -6,7 +6,7 @@ namespace sim {
 
 namespace {
 
-bool parse_int(const std::string& text, int lo, int hi, int& out)
+bool ParseInt(const std::string& text, int lo, int hi, int& out)
 {
     int v = 0;
     const char* first = text.data();
@@ -44,7 +44,7 @@ constexpr int kMaxCount = 1000000;
 
 } // namespace
 
-bool parse_sim_options(const std::vector<std::string>& args, SimOptions& out, std::string& error)
+bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& out, std::string& error)
 {
     out = SimOptions{};
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -75,14 +75,14 @@ bool parse_sim_options(const std::vector<std::string>& args, SimOptions& out, st
         } else if (arg == "--com") {
             if (!value(v))
                 return false;
-            if (!parse_int(v, 1, 99, out.com)) {
+            if (!ParseInt(v, 1, 99, out.com)) {
                 error = "--com: a port number 1..99 expected, not '" + v + "'";
                 return false;
             }
         } else if (arg == "--address") {
             if (!value(v))
                 return false;
-            if (!parse_int(v, 0, 126, out.address)) {
+            if (!ParseInt(v, 0, 126, out.address)) {
                 error = "--address: a bus address 0..126 expected, not '" + v + "'";
                 return false;
             }
@@ -104,7 +104,7 @@ bool parse_sim_options(const std::vector<std::string>& args, SimOptions& out, st
             if (!value(v))
                 return false;
             int after = 0;
-            if (!parse_int(v, 0, kMaxCount - 1, after)) {
+            if (!ParseInt(v, 0, kMaxCount - 1, after)) {
                 error = "--unplug-after: a number of exchanges (0 or more) expected, not '" + v + "'";
                 return false;
             }
@@ -112,7 +112,7 @@ bool parse_sim_options(const std::vector<std::string>& args, SimOptions& out, st
         } else if (arg == "--back-after") {
             if (!value(v))
                 return false;
-            if (!parse_int(v, 0, 3600000, out.back_after_ms)) {
+            if (!ParseInt(v, 0, 3600000, out.back_after_ms)) {
                 error = "--back-after: milliseconds (0..3600000) expected, not '" + v + "'";
                 return false;
             }
@@ -120,7 +120,7 @@ bool parse_sim_options(const std::vector<std::string>& args, SimOptions& out, st
             if (!value(v))
                 return false;
             FaultOption f{Fault::Vanish, 0, std::nullopt};
-            if (!parse_int(v, 1, kMaxCount, f.count)) {
+            if (!ParseInt(v, 1, kMaxCount, f.count)) {
                 error = "--vanish-after: a number of exchanges (1 or more) expected, not '" + v + "'";
                 return false;
             }
@@ -143,7 +143,7 @@ bool parse_sim_options(const std::vector<std::string>& args, SimOptions& out, st
                 const auto comma = v.find(',');
                 const std::string first = v.substr(0, comma);
                 int p = 0;
-                if (!parse_int(first, def->lo, def->hi, p)) {
+                if (!ParseInt(first, def->lo, def->hi, p)) {
                     error = arg + ": a value " + std::to_string(def->lo) + ".." + std::to_string(def->hi) +
                             " expected, not '" + first + "'";
                     return false;
@@ -162,7 +162,7 @@ bool parse_sim_options(const std::vector<std::string>& args, SimOptions& out, st
                     return false;
                 }
             }
-            if (!count_text.empty() && !parse_int(count_text, 1, kMaxCount, f.count)) {
+            if (!count_text.empty() && !ParseInt(count_text, 1, kMaxCount, f.count)) {
                 error = arg + ": a count of answers (1 or more) expected, not '" + count_text + "'";
                 return false;
             }
@@ -172,7 +172,7 @@ bool parse_sim_options(const std::vector<std::string>& args, SimOptions& out, st
     return true;
 }
 
-std::string sim_usage()
+std::string SimUsage()
 {
     return R"(Usage: orbena52-sim [OPTION]...
 Simulated ORBENA 52 instrument on a pseudo-terminal. The program reaches it as
@@ -233,7 +233,7 @@ Example:
 )";
 }
 
-std::string sim_version()
+std::string SimVersion()
 {
     return "orbena52-sim " KX52_VERSION "\n";
 }

@@ -27,10 +27,10 @@ struct SimOptions {
 
 // Parses argv[1..]; false with `error` set for an unknown option or a value
 // out of range.
-bool parse_sim_options(const std::vector<std::string>& args, SimOptions& out, std::string& error);
+bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& out, std::string& error);
 
-std::string sim_usage();
+std::string SimUsage();
 // "orbena52-sim" and the version, one line.
-std::string sim_version();
+std::string SimVersion();
 
 } // namespace sim

@@ -16,7 +16,7 @@ namespace sim {
 
 namespace {
 
-bool make_dirs(const std::string& path, std::string& error)
+bool MakeDirs(const std::string& path, std::string& error)
 {
     std::string partial;
     std::size_t pos = 0;
@@ -35,7 +35,7 @@ bool make_dirs(const std::string& path, std::string& error)
 
 } // namespace
 
-int baud_from_speed(unsigned speed)
+int BaudFromSpeed(unsigned speed)
 {
     switch (static_cast<speed_t>(speed)) {
     case B50: return 50;
@@ -68,12 +68,12 @@ int baud_from_speed(unsigned speed)
 
 SimPty::~SimPty()
 {
-    close();
+    Close();
 }
 
-bool SimPty::open(int com, const std::string& config_dir, std::string& error)
+bool SimPty::Open(int com, const std::string& config_dir, std::string& error)
 {
-    close();
+    Close();
     master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
     if (master_ < 0) {
         error = std::string("posix_openpt: ") + std::strerror(errno);
@@ -82,14 +82,14 @@ bool SimPty::open(int com, const std::string& config_dir, std::string& error)
     char name[128] = {};
     if (::grantpt(master_) != 0 || ::unlockpt(master_) != 0 || ::ptsname_r(master_, name, sizeof name) != 0) {
         error = std::string("pty set-up: ") + std::strerror(errno);
-        close();
+        Close();
         return false;
     }
     slave_path_ = name;
     slave_keep_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (slave_keep_ < 0) {
         error = "cannot open " + slave_path_ + ": " + std::strerror(errno);
-        close();
+        Close();
         return false;
     }
     termios tio{};
@@ -105,29 +105,29 @@ bool SimPty::open(int com, const std::string& config_dir, std::string& error)
     ::fcntl(master_, F_SETFD, FD_CLOEXEC);
 
     const std::string link = ComLinkPath(com, config_dir);
-    if (!make_dirs(link.substr(0, link.rfind('/')), error)) {
-        close();
+    if (!MakeDirs(link.substr(0, link.rfind('/')), error)) {
+        Close();
         return false;
     }
     struct stat st{};
     if (::lstat(link.c_str(), &st) == 0) {
         if (!S_ISLNK(st.st_mode)) {
             error = link + " exists and is not a link; not replaced";
-            close();
+            Close();
             return false;
         }
         ::unlink(link.c_str());
     }
     if (::symlink(slave_path_.c_str(), link.c_str()) != 0) {
         error = "cannot make link " + link + ": " + std::strerror(errno);
-        close();
+        Close();
         return false;
     }
     link_path_ = link;
     return true;
 }
 
-void SimPty::close()
+void SimPty::Close()
 {
     if (!link_path_.empty()) {
         // Remove the link only while it still points at this pty: a newer
@@ -148,7 +148,7 @@ void SimPty::close()
     }
 }
 
-void SimPty::vanish()
+void SimPty::Vanish()
 {
     if (!link_path_.empty()) {
         // Never the old pty path itself: its number may soon belong to
@@ -158,21 +158,21 @@ void SimPty::vanish()
         [[maybe_unused]] const int rc = ::symlink(nowhere.c_str(), link_path_.c_str());
         link_path_.clear();
     }
-    close();
+    Close();
 }
 
-int SimPty::line_speed() const
+int SimPty::LineSpeed() const
 {
     if (master_ < 0)
         return 9600;
-    if (const int exact = exact_line_speed(master_); exact > 0)
+    if (const int exact = ExactLineSpeed(master_); exact > 0)
         return exact;
     termios tio{};
     // On the master, tcgetattr reports the settings of the slave side, that
     // is, what the program set for its port.
     if (::tcgetattr(master_, &tio) != 0)
         return 9600;
-    const int baud = baud_from_speed(static_cast<unsigned>(::cfgetospeed(&tio)));
+    const int baud = BaudFromSpeed(static_cast<unsigned>(::cfgetospeed(&tio)));
     return baud > 0 ? baud : 9600;
 }
 

@@ -21,22 +21,22 @@ public:
     // the user's configuration folder), the same place the program looks.
     // An existing link of that name is replaced; any other file there is
     // left alone and the opening fails. False with `error` set on failure.
-    bool open(int com, const std::string& config_dir, std::string& error);
+    bool Open(int com, const std::string& config_dir, std::string& error);
     // Closes both ends and removes the link (if it is still ours).
-    void close();
+    void Close();
     // Closes both ends like an adapter pulled from the computer: the link
     // stays, pointing nowhere, so "COM n" still names this port and its
     // opening fails (instead of reaching some other device of that name).
-    void vanish();
-    bool is_open() const { return master_ >= 0; }
+    void Vanish();
+    bool IsOpen() const { return master_ >= 0; }
 
-    int master_fd() const { return master_; }
-    const std::string& slave_path() const { return slave_path_; }
-    const std::string& link_path() const { return link_path_; }
+    int MasterFd() const { return master_; }
+    const std::string& SlavePath() const { return slave_path_; }
+    const std::string& LinkPath() const { return link_path_; }
 
     // The speed the program set on its end of the line, in bit/s (9600 when
     // it cannot be read).
-    int line_speed() const;
+    int LineSpeed() const;
 
 private:
     int master_ = -1;
@@ -46,6 +46,6 @@ private:
 };
 
 // Bit/s for a termios speed constant (0 for an unknown one).
-int baud_from_speed(unsigned speed);
+int BaudFromSpeed(unsigned speed);
 
 } // namespace sim

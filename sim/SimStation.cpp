@@ -23,7 +23,7 @@ constexpr std::uint8_t kServiceIdentVersion = 0x04;
 // Stray bytes sent before an answer; none of them can start a frame.
 constexpr std::uint8_t kGarbage[] = {0xFF, 0x00, 0xE5, 0x7E, 0x55, 0xAA, 0x01, 0xFE};
 
-const char* write_result_text(WriteResult r)
+const char* WriteResultText(WriteResult r)
 {
     switch (r) {
     case WriteResult::Accepted: return "accepted";
@@ -37,7 +37,7 @@ const char* write_result_text(WriteResult r)
 
 } // namespace
 
-const char* fault_name(Fault f)
+const char* FaultName(Fault f)
 {
     switch (f) {
     case Fault::NoAnswer: return "no-answer";
@@ -57,7 +57,7 @@ const char* fault_name(Fault f)
     return "?";
 }
 
-int default_fault_param(Fault f)
+int DefaultFaultParam(Fault f)
 {
     switch (f) {
     case Fault::Cut: return 1;
@@ -70,7 +70,7 @@ int default_fault_param(Fault f)
     }
 }
 
-void SimFaults::set(Fault f, int count, std::optional<int> param)
+void SimFaults::Set(Fault f, int count, std::optional<int> param)
 {
     Slot& s = slots_[static_cast<std::size_t>(f)];
     // The port can vanish only once; "always" means after the next exchange
@@ -78,20 +78,20 @@ void SimFaults::set(Fault f, int count, std::optional<int> param)
     if ((f == Fault::Vanish || f == Fault::Unplug) && count == kAlways)
         count = 1;
     s.remaining = count < 0 ? kAlways : count;
-    s.param = param.value_or(default_fault_param(f));
+    s.param = param.value_or(DefaultFaultParam(f));
 }
 
-void SimFaults::clear_all()
+void SimFaults::ClearAll()
 {
     slots_ = {};
 }
 
-bool SimFaults::active(Fault f) const
+bool SimFaults::Active(Fault f) const
 {
     return slots_[static_cast<std::size_t>(f)].remaining != 0;
 }
 
-std::optional<int> SimFaults::take(Fault f)
+std::optional<int> SimFaults::Take(Fault f)
 {
     Slot& s = slots_[static_cast<std::size_t>(f)];
     if (s.remaining == 0)
@@ -103,20 +103,20 @@ std::optional<int> SimFaults::take(Fault f)
 
 SimStation::SimStation(std::uint8_t address, double start_time) : instrument_(address, start_time)
 {
-    set_foreign_fields("REGULATOR RX-7", "RADA 200", "VERZE 3.14");
+    SetForeignFields("REGULATOR RX-7", "RADA 200", "VERZE 3.14");
 }
 
-std::size_t SimStation::reads_of(int table) const
+std::size_t SimStation::ReadsOf(int table) const
 {
     return (table >= 0 && table < 5) ? reads_[static_cast<std::size_t>(table)] : 0;
 }
 
-std::size_t SimStation::writes_of(int table) const
+std::size_t SimStation::WritesOf(int table) const
 {
     return (table >= 0 && table < 5) ? writes_[static_cast<std::size_t>(table)] : 0;
 }
 
-void SimStation::reset_counts()
+void SimStation::ResetCounts()
 {
     counts_ = {};
     reads_ = {};
@@ -125,7 +125,7 @@ void SimStation::reset_counts()
     ignored_ = 0;
 }
 
-void SimStation::set_foreign_fields(std::string a, std::string b, std::string c)
+void SimStation::SetForeignFields(std::string a, std::string b, std::string c)
 {
     foreign_text_.clear();
     for (const std::string& field : {a, b, c}) {
@@ -135,7 +135,7 @@ void SimStation::set_foreign_fields(std::string a, std::string b, std::string c)
     }
 }
 
-void SimStation::set_foreign_text(std::string text)
+void SimStation::SetForeignText(std::string text)
 {
     // The answer's data are a header byte and the text.
     if (text.size() > kMaxLe - 4)
@@ -143,21 +143,21 @@ void SimStation::set_foreign_text(std::string text)
     foreign_text_ = std::move(text);
 }
 
-Bytes SimStation::foreign_answer(std::uint8_t da, std::uint8_t sa) const
+Bytes SimStation::ForeignAnswer(std::uint8_t da, std::uint8_t sa) const
 {
     // The other family answers with its own function code, a header byte and
     // its text (normally three 32-character fields).
     Bytes data;
     data.push_back(0x00);
     data.insert(data.end(), foreign_text_.begin(), foreign_text_.end());
-    return make_long_frame(da, sa, kForeignFc, data);
+    return MakeLongFrame(da, sa, kForeignFc, data);
 }
 
-Plan SimStation::handle(const Frame& frame, double now)
+Plan SimStation::Handle(const Frame& frame, double now)
 {
     Plan p;
-    instrument_.advance_to(now);
-    const std::uint8_t me = instrument_.address();
+    instrument_.AdvanceTo(now);
+    const std::uint8_t me = instrument_.Address();
     if (frame.da != me) {
         p.note = frame.da == kBroadcast ? "broadcast: not answered"
                                         : "for station " + std::to_string(frame.da) + ": not answered";
@@ -174,7 +174,7 @@ Plan SimStation::handle(const Frame& frame, double now)
     if (!frame.is_long) {
         if (is_request && function == kStatus) {
             p.kind = RequestKind::Probe;
-            p.answer = make_short_frame(master, me, kAckOk);
+            p.answer = MakeShortFrame(master, me, kAckOk);
             p.note = "status probe";
         }
     } else if (is_request && (function == kSrdLow || function == kSrdHigh) && !frame.data.empty()) {
@@ -182,15 +182,15 @@ Plan SimStation::handle(const Frame& frame, double now)
         if (service == kServiceRead && frame.data.size() == 2 && frame.data[1] <= 3) {
             p.kind = RequestKind::ReadTable;
             p.table = frame.data[1];
-            p.answer = make_long_frame(master, me, kDataFc, instrument_.read_table(frame.data[1]));
+            p.answer = MakeLongFrame(master, me, kDataFc, instrument_.ReadTable(frame.data[1]));
             p.note = "read table " + std::to_string(p.table);
             data_answer = true;
         } else if ((service == kServiceIdentType || service == kServiceIdentVersion) && frame.data.size() == 1) {
             const bool type = service == kServiceIdentType;
             p.kind = type ? RequestKind::IdentType : RequestKind::IdentVersion;
-            const std::string& text = type ? instrument_.type_text() : instrument_.version_text();
+            const std::string& text = type ? instrument_.TypeText() : instrument_.VersionText();
             const auto* t = reinterpret_cast<const std::uint8_t*>(text.data());
-            p.answer = make_long_frame(master, me, kDataFc, std::span(t, text.size()));
+            p.answer = MakeLongFrame(master, me, kDataFc, std::span(t, text.size()));
             p.note = type ? "identification: type" : "identification: version";
             data_answer = true;
         }
@@ -198,20 +198,20 @@ Plan SimStation::handle(const Frame& frame, double now)
                frame.data[0] == kServiceWrite) {
         p.kind = RequestKind::WriteTable;
         p.table = frame.data[1];
-        if (faults_.take(Fault::E5Ack)) {
+        if (faults_.Take(Fault::E5Ack)) {
             // The short acknowledgement in one character: the write is taken.
-            instrument_.write_table(frame.data[1], std::span(frame.data).subspan(2));
+            instrument_.WriteTable(frame.data[1], std::span(frame.data).subspan(2));
             p.answer = Bytes{0xE5};
             p.note = "write table " + std::to_string(p.table) + " acknowledged with E5 (injected)";
-        } else if (const auto fc = faults_.take(Fault::RefuseWrites)) {
-            p.answer = make_short_frame(master, me, static_cast<std::uint8_t>(*fc));
+        } else if (const auto fc = faults_.Take(Fault::RefuseWrites)) {
+            p.answer = MakeShortFrame(master, me, static_cast<std::uint8_t>(*fc));
             p.note = "write table " + std::to_string(p.table) + " refused (injected)";
         } else {
-            const WriteResult r = instrument_.write_table(frame.data[1], std::span(frame.data).subspan(2));
-            p.answer = make_short_frame(master, me, r == WriteResult::Accepted ? kAckOk : kAckUserError);
-            p.note = "write table " + std::to_string(p.table) + " " + write_result_text(r);
+            const WriteResult r = instrument_.WriteTable(frame.data[1], std::span(frame.data).subspan(2));
+            p.answer = MakeShortFrame(master, me, r == WriteResult::Accepted ? kAckOk : kAckUserError);
+            p.note = "write table " + std::to_string(p.table) + " " + WriteResultText(r);
             if (r == WriteResult::Accepted && p.table == 3)
-                p.note += ", address now " + std::to_string(instrument_.address());
+                p.note += ", address now " + std::to_string(instrument_.Address());
         }
     }
 
@@ -229,67 +229,67 @@ Plan SimStation::handle(const Frame& frame, double now)
     std::string injected;
     auto mark = [&injected](Fault f) {
         injected += injected.empty() ? " [" : ", ";
-        injected += fault_name(f);
+        injected += FaultName(f);
     };
-    if (faults_.take(Fault::NoAnswer)) {
+    if (faults_.Take(Fault::NoAnswer)) {
         p.answer.clear();
         mark(Fault::NoAnswer);
     } else {
         const bool ident = p.kind == RequestKind::IdentType || p.kind == RequestKind::IdentVersion;
-        if (ident && faults_.take(Fault::ForeignIdent)) {
-            p.answer = foreign_answer(master, me);
+        if (ident && faults_.Take(Fault::ForeignIdent)) {
+            p.answer = ForeignAnswer(master, me);
             data_answer = false;
             mark(Fault::ForeignIdent);
         }
         // Faults that alter a frame leave a single-character answer alone.
         const bool whole_frame = p.answer.size() >= 6;
-        if (const auto other = whole_frame ? faults_.take(Fault::OtherSource) : std::nullopt) {
+        if (const auto other = whole_frame ? faults_.Take(Fault::OtherSource) : std::nullopt) {
             const int a = *other >= 0 ? *other : (me + 1) % 127;
             p.answer[p.answer[0] == kStartLong ? 5 : 2] = static_cast<std::uint8_t>(a);
-            refresh_sum(p.answer);
+            RefreshSum(p.answer);
             mark(Fault::OtherSource);
         }
-        if (data_answer && faults_.take(Fault::WrongFc)) {
+        if (data_answer && faults_.Take(Fault::WrongFc)) {
             p.answer[6] = kWrongDataFc;
-            refresh_sum(p.answer);
+            RefreshSum(p.answer);
             mark(Fault::WrongFc);
         }
-        if (whole_frame && faults_.take(Fault::BadFcs)) {
+        if (whole_frame && faults_.Take(Fault::BadFcs)) {
             p.answer[p.answer.size() - 2] ^= 0x5A;
             mark(Fault::BadFcs);
         }
-        if (const auto n = faults_.take(Fault::Cut)) {
+        if (const auto n = faults_.Take(Fault::Cut)) {
             const auto cut = static_cast<std::size_t>(std::clamp(*n, 0, static_cast<int>(p.answer.size())));
             p.answer.resize(p.answer.size() - cut);
             mark(Fault::Cut);
         }
-        if (const auto n = faults_.take(Fault::Garbage)) {
+        if (const auto n = faults_.Take(Fault::Garbage)) {
             Bytes g;
             for (int i = 0; i < std::max(*n, 0); ++i)
                 g.push_back(kGarbage[static_cast<std::size_t>(i) % sizeof kGarbage]);
             p.answer.insert(p.answer.begin(), g.begin(), g.end());
             mark(Fault::Garbage);
         }
-        if (const auto ms = faults_.take(Fault::Delay)) {
+        if (const auto ms = faults_.Take(Fault::Delay)) {
             p.delay_ms = std::max(*ms, 0);
             mark(Fault::Delay);
         }
-        if (const auto ms = faults_.take(Fault::Pause)) {
+        if (const auto ms = faults_.Take(Fault::Pause)) {
             p.pause_at = p.answer.size() / 2;
             p.pause_ms = std::max(*ms, 0);
             mark(Fault::Pause);
         }
     }
-    if (!p.answer.empty() && faults_.active(Fault::Unplug)) {
-        faults_.take(Fault::Unplug);
-        if (!faults_.active(Fault::Unplug)) {
+    if (!p.answer.empty() && faults_.Active(Fault::Unplug)) {
+        faults_.Take(Fault::Unplug);
+        if (!faults_.Active(Fault::Unplug)) {
             p.vanish = true;
             p.unplug_at = std::max<std::size_t>(p.answer.size() / 2, 1);
             mark(Fault::Unplug);
         }
-    } else if (faults_.active(Fault::Vanish)) {
-        faults_.take(Fault::Vanish);
-        if (!faults_.active(Fault::Vanish)) {
+    } else if (faults_.Active(Fault::Vanish)) {
+        faults_.Take(Fault::Vanish);
+        if (!faults_.Active(Fault::Vanish)) {
             p.vanish = true;
             mark(Fault::Vanish);
         }
@@ -299,7 +299,7 @@ Plan SimStation::handle(const Frame& frame, double now)
     return p;
 }
 
-std::string to_hex(std::span<const std::uint8_t> bytes)
+std::string ToHex(std::span<const std::uint8_t> bytes)
 {
     static const char digits[] = "0123456789ABCDEF";
     std::string s;

@@ -31,22 +31,22 @@ enum class Fault {
 inline constexpr std::size_t kFaultCount = 13;
 inline constexpr int kAlways = -1;
 
-const char* fault_name(Fault f);
+const char* FaultName(Fault f);
 // The parameter a fault takes when none is given.
-int default_fault_param(Fault f);
+int DefaultFaultParam(Fault f);
 
 // Active faults, each for a number of answers it applies to (or always).
 class SimFaults {
 public:
     // count: answers it applies to (kAlways: every one; 0 clears it).
     // For Vanish, count is the number of exchanges after which the port goes.
-    void set(Fault f, int count = kAlways, std::optional<int> param = std::nullopt);
-    void clear(Fault f) { set(f, 0); }
-    void clear_all();
-    bool active(Fault f) const;
-    int remaining(Fault f) const { return slots_[static_cast<std::size_t>(f)].remaining; }
+    void Set(Fault f, int count = kAlways, std::optional<int> param = std::nullopt);
+    void Clear(Fault f) { Set(f, 0); }
+    void ClearAll();
+    bool Active(Fault f) const;
+    int Remaining(Fault f) const { return slots_[static_cast<std::size_t>(f)].remaining; }
     // When f is active: uses up one of its answers and gives its parameter.
-    std::optional<int> take(Fault f);
+    std::optional<int> Take(Fault f);
 
 private:
     struct Slot {
@@ -76,28 +76,28 @@ class SimStation {
 public:
     explicit SimStation(std::uint8_t address = 0, double start_time = 0.0);
 
-    Plan handle(const Frame& frame, double now);
+    Plan Handle(const Frame& frame, double now);
 
-    SimInstrument& instrument() { return instrument_; }
-    const SimInstrument& instrument() const { return instrument_; }
-    SimFaults& faults() { return faults_; }
+    SimInstrument& Instrument() { return instrument_; }
+    const SimInstrument& Instrument() const { return instrument_; }
+    SimFaults& Faults() { return faults_; }
 
     // Requests addressed to this station, by kind; table reads and writes
     // also by table number (0..4).
-    std::size_t count(RequestKind kind) const { return counts_[static_cast<std::size_t>(kind)]; }
-    std::size_t reads_of(int table) const;
-    std::size_t writes_of(int table) const;
-    std::size_t requests() const { return requests_; }
-    std::size_t ignored() const { return ignored_; }
-    void reset_counts();
+    std::size_t Count(RequestKind kind) const { return counts_[static_cast<std::size_t>(kind)]; }
+    std::size_t ReadsOf(int table) const;
+    std::size_t WritesOf(int table) const;
+    std::size_t Requests() const { return requests_; }
+    std::size_t Ignored() const { return ignored_; }
+    void ResetCounts();
 
     // The identification of another family's instrument: three texts of at
     // most 32 characters, sent space-filled.
-    void set_foreign_fields(std::string a, std::string b, std::string c);
+    void SetForeignFields(std::string a, std::string b, std::string c);
     // Or one text sent as it is, of any length up to what a frame holds
     // (longer texts are cut), in place of the three fields.
-    void set_foreign_text(std::string text);
-    Bytes foreign_answer(std::uint8_t da, std::uint8_t sa) const;
+    void SetForeignText(std::string text);
+    Bytes ForeignAnswer(std::uint8_t da, std::uint8_t sa) const;
 
     static constexpr std::uint8_t kDataFc = 0x08;
     static constexpr std::uint8_t kWrongDataFc = 0x09;
@@ -117,6 +117,6 @@ private:
 };
 
 // Space-separated upper-case hex, as the log shows frames.
-std::string to_hex(std::span<const std::uint8_t> bytes);
+std::string ToHex(std::span<const std::uint8_t> bytes);
 
 } // namespace sim

@@ -14,10 +14,10 @@ namespace {
 
 sim::Orbena52Sim* g_sim = nullptr;
 
-extern "C" void on_stop_signal(int)
+extern "C" void OnStopSignal(int)
 {
     if (g_sim != nullptr)
-        g_sim->request_stop();
+        g_sim->RequestStop();
 }
 
 } // namespace
@@ -27,16 +27,16 @@ int main(int argc, char** argv)
     std::vector<std::string> args(argv + 1, argv + argc);
     sim::SimOptions opts;
     std::string error;
-    if (!sim::parse_sim_options(args, opts, error)) {
+    if (!sim::ParseSimOptions(args, opts, error)) {
         std::cerr << "orbena52-sim: " << error << "\n";
         return 2;
     }
     if (opts.help) {
-        std::cout << sim::sim_usage();
+        std::cout << sim::SimUsage();
         return 0;
     }
     if (opts.version) {
-        std::cout << sim::sim_version();
+        std::cout << sim::SimVersion();
         return 0;
     }
 
@@ -56,10 +56,10 @@ int main(int argc, char** argv)
     config.log = log;
     sim::Orbena52Sim simulator(config);
     for (const sim::FaultOption& f : opts.faults)
-        simulator.inject(f.fault, f.count, f.param);
+        simulator.Inject(f.fault, f.count, f.param);
 
     struct sigaction sa{};
-    sa.sa_handler = on_stop_signal;
+    sa.sa_handler = OnStopSignal;
     sigemptyset(&sa.sa_mask);
     g_sim = &simulator;
     sigaction(SIGINT, &sa, nullptr);
@@ -67,24 +67,24 @@ int main(int argc, char** argv)
     sigaction(SIGHUP, &sa, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
-    if (!simulator.open(error)) {
+    if (!simulator.Open(error)) {
         std::cerr << "orbena52-sim: " << error << "\n";
         g_sim = nullptr;
         return 1;
     }
-    std::cout << "ready " << simulator.link_path() << " -> " << simulator.slave_path() << std::endl;
+    std::cout << "ready " << simulator.LinkPath() << " -> " << simulator.SlavePath() << std::endl;
 
-    simulator.run();
-    while (simulator.vanished() && opts.back_after_ms >= 0) {
+    simulator.Run();
+    while (simulator.Vanished() && opts.back_after_ms >= 0) {
         struct timespec pause{opts.back_after_ms / 1000, (opts.back_after_ms % 1000) * 1000000L};
         while (::nanosleep(&pause, &pause) != 0 && errno == EINTR) {
         }
-        if (!simulator.reappear(error)) {
+        if (!simulator.Reappear(error)) {
             std::cerr << "orbena52-sim: " << error << "\n";
             break;
         }
-        std::cout << "ready " << simulator.link_path() << " -> " << simulator.slave_path() << std::endl;
-        simulator.run();
+        std::cout << "ready " << simulator.LinkPath() << " -> " << simulator.SlavePath() << std::endl;
+        simulator.Run();
     }
 
     g_sim = nullptr;

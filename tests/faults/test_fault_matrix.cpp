@@ -67,7 +67,7 @@ const char* const kOpenError = "Sériový port COM1 nelze otevřít.";
 std::vector<Row> Rows()
 {
     auto fault = [](Fault f, std::optional<int> param = std::nullopt) {
-        return [f, param](sim::Orbena52Sim& s) { s.inject(f, sim::kAlways, param); };
+        return [f, param](sim::Orbena52Sim& s) { s.Inject(f, sim::kAlways, param); };
     };
     return {
         {"none", "-", [](sim::Orbena52Sim&) {}},
@@ -120,9 +120,9 @@ protected:
         config.log = nullptr;
         instrument = std::make_unique<sim::Orbena52Sim>(config);
         std::string error;
-        ASSERT_TRUE(instrument->open(error)) << error;
-        instrument->with_station([](sim::SimStation& s) { s.instrument().set_fixed_input(12.0); });
-        instrument->start();
+        ASSERT_TRUE(instrument->Open(error)) << error;
+        instrument->WithStation([](sim::SimStation& s) { s.Instrument().SetFixedInput(12.0); });
+        instrument->Start();
     }
 
     QCheckBox* RunBox() const { return orbena52->findChild<QCheckBox*>(QStringLiteral("cb_run")); }
@@ -161,7 +161,7 @@ Outcome FaultMatrix::Run(const Row& row)
     EXPECT_TRUE(WaitFor([this] { return orbena52->StatusText(0) == QStringLiteral("ČTENÍ"); }, 3000));
     const QString good = orbena52->MeasText();
     row.inject(*instrument);
-    instrument->reset_counts();
+    instrument->ResetCounts();
     const int chart0 = orbena52->Chart()->Count();
     const int table0 = GridMeas->next_row;
     const int lines0 = Lines();
@@ -188,7 +188,7 @@ Outcome FaultMatrix::Run(const Row& row)
     probe.stop();
 
     out.cycles = orbena52->Chart()->Count() - chart0;
-    out.requests_per_s = static_cast<double>(instrument->requests()) / seconds;
+    out.requests_per_s = static_cast<double>(instrument->Requests()) / seconds;
     out.chart = out.cycles;
     out.table = GridMeas->next_row - table0;
     out.lines = Lines() - lines0;
@@ -225,15 +225,15 @@ Outcome FaultMatrix::Run(const Row& row)
     check(out.cpu_share < 0.5, "the window thread does not spin");
 
     if (row.command == Command::ZeroSum) {
-        instrument->reset_counts();
+        instrument->ResetCounts();
         const std::size_t boxes_before = boxes.size();
         orbena52->NulovnSUMY1Click();
         // A repetition that is not awaited reaches the instrument afterwards.
         QTest::qWait(300);
-        const std::size_t writes = instrument->writes_of(4);
+        const std::size_t writes = instrument->WritesOf(4);
         bool reset = false;
         // The sum grows by one a second at the fixed input; it was well above.
-        instrument->with_station([&](sim::SimStation& s) { reset = s.instrument().sum() < 1.0; });
+        instrument->WithStation([&](sim::SimStation& s) { reset = s.Instrument().Sum() < 1.0; });
         out.command = QStringLiteral("zero sum: %1 requests, sum %2, no message")
                           .arg(row.zero_sum_min == row.zero_sum_max
                                    ? QString::number(row.zero_sum_min)
@@ -247,20 +247,20 @@ Outcome FaultMatrix::Run(const Row& row)
     if (row.command == Command::PortBack) {
         // The adapter is plugged in again; the operator chooses the port
         // once more and ticks "aut. čtení".
-        EXPECT_TRUE(WaitFor([this] { return instrument->vanished(); }, 2000));
-        instrument->stop();
+        EXPECT_TRUE(WaitFor([this] { return instrument->Vanished(); }, 2000));
+        instrument->Stop();
         std::string error;
-        EXPECT_TRUE(instrument->reappear(error)) << error;
-        instrument->start();
+        EXPECT_TRUE(instrument->Reappear(error)) << error;
+        instrument->Start();
         port->cb_com->setCurrentIndex(1);
         RunBox()->setChecked(true);
-        const bool back = WaitFor([this] { return orbena52->StatusText(0) == QStringLiteral("ČTENÍ"); }, 4000);
+        const bool back = WaitFor([] { return orbena52->StatusText(0) == QStringLiteral("ČTENÍ"); }, 4000);
         RunBox()->setChecked(false);
         out.after = back ? QStringLiteral("port chosen again: readings resume") : QStringLiteral("no readings");
         check(back, "readings resume");
     }
     RunBox()->setChecked(false);
-    instrument->stop();
+    instrument->Stop();
     DestroyProgramWindows();
     instrument.reset();
     boxes.clear();

@@ -42,16 +42,16 @@ public:
         pending_.clear();
         written = count;
         now_ += 1.0;
-        for (const auto& e : parser_.feed(std::span(buffer, count), now_)) {
+        for (const auto& e : parser_.Feed(std::span(buffer, count), now_)) {
             FUZZ_CHECK(e.is_frame); // the link sends nothing the instrument must discard
-            sim::Plan plan = station_.handle(e.frame, now_);
+            sim::Plan plan = station_.Handle(e.frame, now_);
             if (plan.kind == sim::RequestKind::ReadTable && plan.table == 0 && table0_data)
-                plan.answer = sim::make_long_frame(e.frame.sa, station_.instrument().address(), 0x08, *table0_data);
+                plan.answer = sim::MakeLongFrame(e.frame.sa, station_.Instrument().Address(), 0x08, *table0_data);
             pending_.insert(pending_.end(), plan.answer.begin(), plan.answer.end());
             last_plan = plan;
             last_frame = e.frame;
         }
-        FUZZ_CHECK(parser_.pending() == 0);
+        FUZZ_CHECK(parser_.Pending() == 0);
         return 1;
     }
     void PurgeRx() override { pending_.clear(); }
@@ -101,15 +101,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (t0.size() == 8)
         wire.table0_data = t0;
     if (t1.size() == 12)
-        FUZZ_CHECK(station.instrument().write_table(1, t1) == sim::WriteResult::Accepted);
+        FUZZ_CHECK(station.Instrument().WriteTable(1, t1) == sim::WriteResult::Accepted);
     if (t2.size() == 8)
-        FUZZ_CHECK(station.instrument().write_table(2, t2) == sim::WriteResult::Accepted);
+        FUZZ_CHECK(station.Instrument().WriteTable(2, t2) == sim::WriteResult::Accepted);
     for (std::uint8_t t = 0; t < 4; ++t) {
         FUZZ_CHECK(read_table(t) == 1);
         CheckRequest(wire, sim::RequestKind::ReadTable, t, address, source);
         std::uint8_t unpacked[12];
         Packed(t, unpacked);
-        sim::Bytes expected = station.instrument().read_table(t);
+        sim::Bytes expected = station.Instrument().ReadTable(t);
         if (t == 0 && wire.table0_data)
             expected = *wire.table0_data;
         FUZZ_CHECK(expected.size() == table_lengths[t]);
@@ -117,14 +117,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const sim::Bytes type_text = in.Chunk();
     const sim::Bytes version_text = in.Chunk();
-    station.instrument().set_type_text(std::string(type_text.begin(), type_text.end()));
-    station.instrument().set_version_text(std::string(version_text.begin(), version_text.end()));
+    station.Instrument().SetTypeText(std::string(type_text.begin(), type_text.end()));
+    station.Instrument().SetVersionText(std::string(version_text.begin(), version_text.end()));
     FUZZ_CHECK(read_device_type() == 1);
     CheckRequest(wire, sim::RequestKind::IdentType, -1, address, source);
     FUZZ_CHECK(read_device_version() == 1);
     CheckRequest(wire, sim::RequestKind::IdentVersion, -1, address, source);
-    for (const auto& [area, text] : {std::pair{device_type_area(), station.instrument().type_text()},
-                                     std::pair{device_version_area(), station.instrument().version_text()}}) {
+    for (const auto& [area, text] : {std::pair{device_type_area(), station.Instrument().TypeText()},
+                                     std::pair{device_version_area(), station.Instrument().VersionText()}}) {
         FUZZ_CHECK(std::memcmp(area, text.data(), text.size()) == 0);
         for (std::size_t i = text.size(); i < kIdentAreaSize; ++i)
             FUZZ_CHECK(area[i] == 0);
@@ -141,23 +141,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         CheckRequest(wire, sim::RequestKind::WriteTable, 1, address, source);
         FUZZ_CHECK(write_table(2) == 1);
         CheckRequest(wire, sim::RequestKind::WriteTable, 2, address, source);
-        FUZZ_CHECK(station.instrument().read_table(1) == v1);
-        FUZZ_CHECK(station.instrument().read_table(2) == v2);
+        FUZZ_CHECK(station.Instrument().ReadTable(1) == v1);
+        FUZZ_CHECK(station.Instrument().ReadTable(2) == v2);
     }
     FUZZ_CHECK(zero_sum() == 1);
     CheckRequest(wire, sim::RequestKind::WriteTable, 4, address, source);
-    FUZZ_CHECK(station.instrument().sum() == 0.0);
+    FUZZ_CHECK(station.Instrument().Sum() == 0.0);
 
     const std::uint8_t new_address = in.Byte();
     dev_address = new_address;
     const std::uint8_t written = write_table(3);
     if (new_address <= 126) {
         FUZZ_CHECK(written == 1);
-        FUZZ_CHECK(station.instrument().address() == new_address);
+        FUZZ_CHECK(station.Instrument().Address() == new_address);
     } else {
         // The instrument refuses the broadcast address and above.
         FUZZ_CHECK(written == 0);
-        FUZZ_CHECK(station.instrument().address() == address);
+        FUZZ_CHECK(station.Instrument().Address() == address);
     }
     link_set_port(nullptr);
     return 0;

@@ -26,9 +26,9 @@ public:
         written.emplace_back(buffer, buffer + count);
         pending_.clear();
         now_ += 0.2; // the station's clock: each request a little later
-        for (const sim::FrameParser::Event& e : parser_.feed({buffer, count}, now_))
+        for (const sim::FrameParser::Event& e : parser_.Feed({buffer, count}, now_))
             if (e.is_frame) {
-                const sim::Plan plan = station.handle(e.frame, now_);
+                const sim::Plan plan = station.Handle(e.frame, now_);
                 pending_.insert(pending_.end(), plan.answer.begin(), plan.answer.end());
             }
         return 1;

@@ -84,7 +84,7 @@ TEST_F(AddressDialogTest, AChangeTo126IsWrittenToThePresentAddressAndLaterReques
     ASSERT_EQ(link.port.written.size(), 1u);
     EXPECT_EQ(link.port.written[0],
               (sim::Bytes{0x68, 0x06, 0x06, 0x68, 0x05, 0x00, 0x63, 0x02, 0x03, 0x7E, 0xEB, 0x16}));
-    EXPECT_EQ(link.port.station.instrument().address(), 126);
+    EXPECT_EQ(link.port.station.Instrument().Address(), 126);
     EXPECT_EQ(get_dest_address(), 126);
     EXPECT_EQ(dev_address, 126);
     EXPECT_EQ(pauses, std::vector<int>{100});
@@ -95,7 +95,7 @@ TEST_F(AddressDialogTest, AChangeTo126IsWrittenToThePresentAddressAndLaterReques
     EXPECT_TRUE(boxes.empty());
     EXPECT_EQ(dialog.ed_adr->text(), QStringLiteral("126"));
     EXPECT_EQ(link.port.Destinations(), (std::vector<int>{5, 126}));
-    EXPECT_EQ(link.port.station.reads_of(3), 1u);
+    EXPECT_EQ(link.port.station.ReadsOf(3), 1u);
 }
 
 TEST_F(AddressDialogTest, AWriteThatIsNotAcknowledgedKeepsTheOldAddress)
@@ -114,24 +114,24 @@ TEST_F(AddressDialogTest, AWriteThatIsNotAcknowledgedKeepsTheOldAddress)
         SCOPED_TRACE(c.name);
         boxes.clear();
         link.port.written.clear();
-        link.port.station.faults().set(c.fault);
+        link.port.station.Faults().Set(c.fault);
         dialog.ed_adr->setText(QStringLiteral("7"));
         dialog.tl_write->click();
         ExpectOneBox(QStringLiteral("Chyba při zápisu"));
         EXPECT_EQ(link.port.written.size(), c.frames_sent);
         EXPECT_EQ(get_dest_address(), 5);
-        EXPECT_EQ(link.port.station.instrument().address(), c.instrument_address);
+        EXPECT_EQ(link.port.station.Instrument().Address(), c.instrument_address);
         EXPECT_EQ(dev_address, 7) << "the entered value stays in the variable";
         EXPECT_TRUE(pauses.empty());
         EXPECT_EQ(dialog.ed_adr->text(), QStringLiteral("7"));
-        link.port.station.faults().clear_all();
-        link.port.station.instrument().set_address(5);
+        link.port.station.Faults().ClearAll();
+        link.port.station.Instrument().SetAddress(5);
     }
 }
 
 TEST_F(AddressDialogTest, AReadWithoutAnswerLeavesTheEdit)
 {
-    link.port.station.faults().set(sim::Fault::NoAnswer);
+    link.port.station.Faults().Set(sim::Fault::NoAnswer);
     dialog.ed_adr->setText(QStringLiteral("33"));
     dialog.tl_read->click();
     ExpectOneBox(QStringLiteral("Chyba při čtení"));
@@ -153,7 +153,7 @@ TEST_F(AddressDialogTest, EntriesOutsideZeroTo126BringBothMessagesAndSendNothing
         boxes.clear();
         link.port.written.clear();
         set_dest_address(5);
-        link.port.station.instrument().set_address(5);
+        link.port.station.Instrument().SetAddress(5);
         dialog.tl_cancel->setFocus();
         dialog.ed_adr->setText(QString::fromUtf8(c.typed));
         dialog.tl_write->click();
@@ -194,7 +194,7 @@ TEST_F(AddressDialogTest, WorksByKeyboardAloneAndEnterInTheEditDoesNothing)
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     ASSERT_EQ(QApplication::focusWidget(), dialog.tl_write);
     QTest::keyClick(dialog.tl_write, Qt::Key_Space);
-    EXPECT_EQ(link.port.station.instrument().address(), 12);
+    EXPECT_EQ(link.port.station.Instrument().Address(), 12);
     EXPECT_EQ(get_dest_address(), 12);
 
     // On to "Zpět", which Enter presses as it has the focus: the dialog

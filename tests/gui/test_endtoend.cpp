@@ -43,15 +43,15 @@ protected:
         config.log = nullptr;
         instrument = std::make_unique<sim::Orbena52Sim>(config);
         std::string error;
-        ASSERT_TRUE(instrument->open(error)) << error;
-        instrument->with_station([](sim::SimStation& s) { s.instrument().set_fixed_input(12.0); });
-        instrument->start();
+        ASSERT_TRUE(instrument->Open(error)) << error;
+        instrument->WithStation([](sim::SimStation& s) { s.Instrument().SetFixedInput(12.0); });
+        instrument->Start();
         Start();
     }
     void TearDown() override
     {
         ProgramFixture::TearDown();
-        instrument->stop();
+        instrument->Stop();
     }
 };
 
@@ -67,16 +67,16 @@ TEST_F(EndToEndTest, TickingTheBoxReadsOncePerSecondAndRecordsTheInstrumentsValu
     QTest::qWait(4300);
     run->setChecked(false);
 
-    const std::size_t reads = instrument->reads_of(0);
+    const std::size_t reads = instrument->ReadsOf(0);
     EXPECT_GE(reads, 3u);
     EXPECT_LE(reads, 5u);
-    EXPECT_EQ(instrument->requests(), reads) << "nothing but table-0 reads on the wire";
+    EXPECT_EQ(instrument->Requests(), reads) << "nothing but table-0 reads on the wire";
     // One request per wall-clock second. The first cycle runs at the first
     // tick, anywhere in its second; from then on every cycle starts within a
     // tick (200 ms) after the second changes, so later requests are about a
     // second apart.
     std::vector<std::chrono::steady_clock::time_point> times;
-    for (const sim::SimRecord& r : instrument->history())
+    for (const sim::SimRecord& r : instrument->History())
         if (r.dir == sim::SimRecord::Dir::Rx)
             times.push_back(r.time);
     ASSERT_EQ(times.size(), reads);
@@ -87,7 +87,7 @@ TEST_F(EndToEndTest, TickingTheBoxReadsOncePerSecondAndRecordsTheInstrumentsValu
     }
 
     float expected = 0.0f;
-    instrument->with_station([&](sim::SimStation& s) { expected = s.instrument().measured_value(); });
+    instrument->WithStation([&](sim::SimStation& s) { expected = s.Instrument().MeasuredValue(); });
     const QString shown = FormatFixedLocale(expected, 7, 3);
     EXPECT_EQ(orbena52->MeasText(), shown);
     EXPECT_EQ(orbena52->StatusText(0), QStringLiteral("STOP"));
@@ -117,17 +117,17 @@ TEST_F(EndToEndTest, AnAddressChangeTo126MakesEveryLaterRequestGoTo126)
     });
     orbena52->mn_zmena_adrClick();
     EXPECT_TRUE(boxes.empty());
-    EXPECT_EQ(instrument->writes_of(3), 1u);
+    EXPECT_EQ(instrument->WritesOf(3), 1u);
     int address = -1;
-    instrument->with_station([&](sim::SimStation& s) { address = s.instrument().address(); });
+    instrument->WithStation([&](sim::SimStation& s) { address = s.Instrument().Address(); });
     EXPECT_EQ(address, 126);
 
-    instrument->clear_history();
-    instrument->reset_counts();
+    instrument->ClearHistory();
+    instrument->ResetCounts();
     orbena52->tl_readClick();
-    EXPECT_EQ(instrument->reads_of(0), 1u) << "the reading reached the instrument at 126";
+    EXPECT_EQ(instrument->ReadsOf(0), 1u) << "the reading reached the instrument at 126";
     std::size_t requests = 0;
-    for (const sim::SimRecord& r : instrument->history())
+    for (const sim::SimRecord& r : instrument->History())
         if (r.dir == sim::SimRecord::Dir::Rx) {
             ++requests;
             ASSERT_GE(r.bytes.size(), 5u);
@@ -135,7 +135,7 @@ TEST_F(EndToEndTest, AnAddressChangeTo126MakesEveryLaterRequestGoTo126)
         }
     EXPECT_EQ(requests, 1u);
     float expected = 0.0f;
-    instrument->with_station([&](sim::SimStation& s) { expected = s.instrument().measured_value(); });
+    instrument->WithStation([&](sim::SimStation& s) { expected = s.Instrument().MeasuredValue(); });
     EXPECT_EQ(orbena52->MeasText(), FormatFixedLocale(expected, 7, 3));
 
     // The address reaches the settings only through the communication
@@ -165,9 +165,9 @@ TEST_F(EndToEndTest, IdentificationShowsTheInstrumentsTexts)
     EXPECT_GE(shown.elapsed(), 1000) << "identified one second after showing";
     EXPECT_EQ(about_ident->lb_zarizeni->text(), QStringLiteral("ORBENA 52"));
     EXPECT_EQ(about_ident->lb_verze->text(), QStringLiteral("verze 1.00, simulovaný měřič"));
-    EXPECT_EQ(instrument->requests(sim::RequestKind::IdentType), 1u);
-    EXPECT_EQ(instrument->requests(sim::RequestKind::IdentVersion), 1u);
-    EXPECT_EQ(instrument->requests(), 2u);
+    EXPECT_EQ(instrument->Requests(sim::RequestKind::IdentType), 1u);
+    EXPECT_EQ(instrument->Requests(sim::RequestKind::IdentVersion), 1u);
+    EXPECT_EQ(instrument->Requests(), 2u);
     EXPECT_TRUE(boxes.empty());
 }
 
@@ -177,15 +177,15 @@ TEST_F(EndToEndTest, AScaleWrittenWithZapisReadsBackAfterReopeningTheParameters)
     ASSERT_NE(menu_item, nullptr);
     auto tables = [this] {
         sim::Bytes b;
-        instrument->with_station([&](sim::SimStation& s) {
-            b = s.instrument().read_table(1);
-            const sim::Bytes t2 = s.instrument().read_table(2);
+        instrument->WithStation([&](sim::SimStation& s) {
+            b = s.Instrument().ReadTable(1);
+            const sim::Bytes t2 = s.Instrument().ReadTable(2);
             b.insert(b.end(), t2.begin(), t2.end());
         });
         return b;
     };
     sim::Bytes expected = tables();
-    sim::put_float_le(expected.data(), 250.5f);
+    sim::PutFloatLe(expected.data(), 250.5f);
 
     // The dialog is modal: each step runs in its loop after the showing's
     // reading. The timer belongs to the test, so it never fires later.
@@ -203,7 +203,7 @@ TEST_F(EndToEndTest, AScaleWrittenWithZapisReadsBackAfterReopeningTheParameters)
     menu_item->trigger();
     EXPECT_EQ(shown_first, FormatFixedLocale(100.0f, 10, 6)) << "the instrument's factory scale";
     EXPECT_EQ(tables(), expected) << "the new scale, everything else as it was";
-    EXPECT_EQ(instrument->writes_of(1) + instrument->writes_of(2), 2u);
+    EXPECT_EQ(instrument->WritesOf(1) + instrument->WritesOf(2), 2u);
 
     SCALE = 0.0f;
     QObject::disconnect(connection);
@@ -214,8 +214,8 @@ TEST_F(EndToEndTest, AScaleWrittenWithZapisReadsBackAfterReopeningTheParameters)
     step.start(0);
     menu_item->trigger();
     EXPECT_EQ(shown_again, FormatFixedLocale(250.5f, 10, 6));
-    EXPECT_EQ(instrument->reads_of(1) + instrument->reads_of(2), 4u);
-    EXPECT_EQ(instrument->writes_of(1), 1u) << "Enter closes without writing";
+    EXPECT_EQ(instrument->ReadsOf(1) + instrument->ReadsOf(2), 4u);
+    EXPECT_EQ(instrument->WritesOf(1), 1u) << "Enter closes without writing";
     EXPECT_TRUE(boxes.empty());
     EXPECT_FALSE(Form_menu->isVisible());
 }

@@ -31,14 +31,14 @@ protected:
         config.log = nullptr;
         instrument = std::make_unique<sim::Orbena52Sim>(config);
         std::string error;
-        ASSERT_TRUE(instrument->open(error)) << error;
-        instrument->start();
+        ASSERT_TRUE(instrument->Open(error)) << error;
+        instrument->Start();
         Start();
     }
     void TearDown() override
     {
         ProgramFixture::TearDown();
-        instrument->stop();
+        instrument->Stop();
     }
 };
 
@@ -73,10 +73,10 @@ TEST_F(SearchEndToEndTest, TheSearchShowsTheInstrumentAtItsAddressAndTheChosenAd
 
     ASSERT_EQ(step, 2) << "the search did not reach the address after the instrument's";
     EXPECT_EQ(cells, (QStringList{QStringLiteral(" "), QStringLiteral(" "), QStringLiteral(" "), QStringLiteral("3")}));
-    EXPECT_EQ(instrument->requests(sim::RequestKind::Probe), 1u) << "one probe reached the instrument";
+    EXPECT_EQ(instrument->Requests(sim::RequestKind::Probe), 1u) << "one probe reached the instrument";
     // On the wire: 10 a 00 69 FCS 16 for a = 0, 1, 2, ... in order.
     int next = 0;
-    for (const sim::SimRecord& r : instrument->history()) {
+    for (const sim::SimRecord& r : instrument->History()) {
         if (r.dir != sim::SimRecord::Dir::Rx)
             continue;
         const auto fcs = static_cast<std::uint8_t>(next + 0x69);
@@ -88,7 +88,7 @@ TEST_F(SearchEndToEndTest, TheSearchShowsTheInstrumentAtItsAddressAndTheChosenAd
     EXPECT_TRUE(ReadIni().contains("DA=3"));
 
     orbena52->tl_readClick();
-    EXPECT_EQ(instrument->reads_of(0), 1u);
+    EXPECT_EQ(instrument->ReadsOf(0), 1u);
     EXPECT_EQ(orbena52->StatusText(0), QStringLiteral("ČTENÍ")) << "the instrument answers at the chosen address";
 }
 

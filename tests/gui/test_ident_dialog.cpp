@@ -104,11 +104,11 @@ TEST_F(IdentDialogTest, WhatTheInstrumentAnswersDecidesTheLabelsAndTheMessage)
     const std::vector<Case> cases = {
         {"this family, texts in Windows-1250",
          [](sim::SimStation& s) {
-             s.instrument().set_type_text("ORBENA 52 \x8A"
+             s.Instrument().SetTypeText("ORBENA 52 \x8A"
                                           "ab\x9A"
                                           "\xE1"
                                           "lov\xFD");
-             s.instrument().set_version_text("verze 1.00, m\xEC\xF8i\xE8");
+             s.Instrument().SetVersionText("verze 1.00, m\xEC\xF8i\xE8");
          },
          QStringLiteral("ORBENA 52 Šabšálový"),
          QStringLiteral("verze 1.00, měřič"),
@@ -116,14 +116,14 @@ TEST_F(IdentDialogTest, WhatTheInstrumentAnswersDecidesTheLabelsAndTheMessage)
          {50},
          2},
         {"only the version answers",
-         [](sim::SimStation& s) { s.faults().set(sim::Fault::NoAnswer, 2); },
+         [](sim::SimStation& s) { s.Faults().Set(sim::Fault::NoAnswer, 2); },
          kDesignType,
          QStringLiteral("verze 1.00, simulovaný měřič"),
          {},
          {50},
          3},
         {"nobody answers",
-         [](sim::SimStation& s) { s.faults().set(sim::Fault::NoAnswer); },
+         [](sim::SimStation& s) { s.Faults().Set(sim::Fault::NoAnswer); },
          kDesignType,
          kDesignVersion,
          {},
@@ -131,8 +131,8 @@ TEST_F(IdentDialogTest, WhatTheInstrumentAnswersDecidesTheLabelsAndTheMessage)
          5},
         {"another family, 3 characters",
          [](sim::SimStation& s) {
-             s.set_foreign_text("RX7");
-             s.faults().set(sim::Fault::ForeignIdent);
+             s.SetForeignText("RX7");
+             s.Faults().Set(sim::Fault::ForeignIdent);
          },
          QStringLiteral("jiné zařízení"),
          QString(),
@@ -141,8 +141,8 @@ TEST_F(IdentDialogTest, WhatTheInstrumentAnswersDecidesTheLabelsAndTheMessage)
          3},
         {"another family, 100 characters",
          [&hundred](sim::SimStation& s) {
-             s.set_foreign_text(hundred);
-             s.faults().set(sim::Fault::ForeignIdent);
+             s.SetForeignText(hundred);
+             s.Faults().Set(sim::Fault::ForeignIdent);
          },
          QStringLiteral("jiné zařízení"),
          Latin(hundred.substr(64, 32)),
@@ -152,10 +152,10 @@ TEST_F(IdentDialogTest, WhatTheInstrumentAnswersDecidesTheLabelsAndTheMessage)
          3},
         {"another family, 39 characters in Windows-1250",
          [](sim::SimStation& s) {
-             s.set_foreign_text("Regul\xE1tor pr\xF9toku " + std::string(19, '-') +
+             s.SetForeignText("Regul\xE1tor pr\xF9toku " + std::string(19, '-') +
                                 "\xC8"
                                 "R");
-             s.faults().set(sim::Fault::ForeignIdent);
+             s.Faults().Set(sim::Fault::ForeignIdent);
          },
          QStringLiteral("jiné zařízení"),
          QString(),
@@ -200,7 +200,7 @@ TEST_F(IdentDialogTest, ASecondShowingWithoutAnswerKeepsTheFirstTexts)
 
     // Switched off: whatever the last exchange left in the receive buffer
     // never counts as an answer, nor as another family's.
-    Station().faults().set(sim::Fault::NoAnswer);
+    Station().Faults().Set(sim::Fault::NoAnswer);
     dialog->Identify();
     EXPECT_EQ(dialog->lb_zarizeni->text(), type);
     EXPECT_EQ(dialog->lb_verze->text(), version);

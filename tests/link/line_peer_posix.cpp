@@ -38,7 +38,7 @@ public:
     {
         StopWriting();
         sim_.reset();
-        pty_.close();
+        pty_.Close();
         if (!owns_folder_)
             return;
         if (had_xdg_)
@@ -60,12 +60,12 @@ public:
         }
         StopWriting();
         sim_.reset();
-        return pty_.open(com_, config_dir_, error);
+        return pty_.Open(com_, config_dir_, error);
     }
 
     void SpoilLineSettings() override
     {
-        const int fd = ::open(pty_.slave_path().c_str(), O_RDWR | O_NOCTTY);
+        const int fd = ::open(pty_.SlavePath().c_str(), O_RDWR | O_NOCTTY);
         if (fd < 0)
             return;
         termios t{};
@@ -82,9 +82,9 @@ public:
     {
         std::size_t done = 0;
         while (done < bytes.size()) {
-            const ssize_t n = ::write(pty_.master_fd(), bytes.data() + done, bytes.size() - done);
+            const ssize_t n = ::write(pty_.MasterFd(), bytes.data() + done, bytes.size() - done);
             if (n <= 0) {
-                pollfd pfd{pty_.master_fd(), POLLOUT, 0};
+                pollfd pfd{pty_.MasterFd(), POLLOUT, 0};
                 if (n < 0 && errno == EAGAIN && ::poll(&pfd, 1, 1000) > 0)
                     continue;
                 return;
@@ -116,11 +116,11 @@ public:
     {
         Bytes got;
         for (;;) {
-            pollfd pfd{pty_.master_fd(), POLLIN, 0};
+            pollfd pfd{pty_.MasterFd(), POLLIN, 0};
             if (::poll(&pfd, 1, quiet_ms) <= 0)
                 return got;
             std::uint8_t chunk[512];
-            const ssize_t n = ::read(pty_.master_fd(), chunk, sizeof chunk);
+            const ssize_t n = ::read(pty_.MasterFd(), chunk, sizeof chunk);
             if (n <= 0)
                 return got;
             got.insert(got.end(), chunk, chunk + n);
@@ -130,7 +130,7 @@ public:
     bool StartSimulator(std::uint8_t address, std::string& error) override
     {
         StopWriting();
-        pty_.close();
+        pty_.Close();
         sim_.reset();
         sim::SimConfig c;
         c.com = com_;
@@ -138,12 +138,12 @@ public:
         c.config_dir = config_dir_;
         c.log = nullptr;
         sim_ = std::make_unique<sim::Orbena52Sim>(c);
-        if (!sim_->open(error)) {
+        if (!sim_->Open(error)) {
             sim_.reset();
             return false;
         }
-        sim_->with_station([](sim::SimStation& st) { st.instrument().set_fixed_input(12.0); });
-        sim_->start();
+        sim_->WithStation([](sim::SimStation& st) { st.Instrument().SetFixedInput(12.0); });
+        sim_->Start();
         return true;
     }
 
@@ -151,22 +151,22 @@ public:
     {
         for (std::size_t i = 0; sim_ && i < sim::kFaultCount; ++i) {
             const auto f = static_cast<sim::Fault>(i);
-            if (fault == sim::fault_name(f)) {
-                sim_->inject(f, count, param < 0 ? std::nullopt : std::optional<int>(param));
+            if (fault == sim::FaultName(f)) {
+                sim_->Inject(f, count, param < 0 ? std::nullopt : std::optional<int>(param));
                 return true;
             }
         }
         return false;
     }
 
-    std::size_t ReadsOf(int table) override { return sim_ ? sim_->reads_of(table) : 0; }
-    std::size_t WritesOf(int table) override { return sim_ ? sim_->writes_of(table) : 0; }
+    std::size_t ReadsOf(int table) override { return sim_ ? sim_->ReadsOf(table) : 0; }
+    std::size_t WritesOf(int table) override { return sim_ ? sim_->WritesOf(table) : 0; }
 
     std::vector<Bytes> Requests() override
     {
         std::vector<Bytes> out;
         if (sim_) {
-            for (const sim::SimRecord& r : sim_->history())
+            for (const sim::SimRecord& r : sim_->History())
                 if (r.dir == sim::SimRecord::Dir::Rx)
                     out.push_back(r.bytes);
         }

@@ -63,14 +63,14 @@ public:
         inner_.PurgeTx();
     }
 
-    std::size_t count(Op op) const
+    std::size_t Count(Op op) const
     {
         std::size_t n = 0;
         for (const Event& e : events)
             n += e.op == op ? 1 : 0;
         return n;
     }
-    std::vector<Op> ops() const
+    std::vector<Op> Ops() const
     {
         std::vector<Op> v;
         for (const Event& e : events)
@@ -78,7 +78,7 @@ public:
         return v;
     }
     // Whether the last two operations were PurgeTx then PurgeRx.
-    bool ends_with_purge() const
+    bool EndsWithPurge() const
     {
         const std::size_t n = events.size();
         return n >= 2 && events[n - 2].op == Op::PurgeTx && events[n - 1].op == Op::PurgeRx;
@@ -93,13 +93,13 @@ private:
 using Op = SpyPort::Op;
 
 std::vector<int> g_pauses;
-void sleep_and_record(int ms)
+void SleepAndRecord(int ms)
 {
     g_pauses.push_back(ms);
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-double ms_since(Clock::time_point t0)
+double MsSince(Clock::time_point t0)
 {
     return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
 }
@@ -126,9 +126,9 @@ protected:
         c.log = nullptr;
         sim_ = std::make_unique<sim::Orbena52Sim>(c);
         std::string error;
-        ASSERT_TRUE(sim_->open(error)) << error;
-        sim_->with_station([](sim::SimStation& st) { st.instrument().set_fixed_input(12.0); });
-        sim_->start();
+        ASSERT_TRUE(sim_->Open(error)) << error;
+        sim_->WithStation([](sim::SimStation& st) { st.Instrument().SetFixedInput(12.0); });
+        sim_->Start();
 
         port_ = std::make_unique<ComPort>();
         port_->com_index = kCom;
@@ -139,7 +139,7 @@ protected:
         reset_table_variables();
         g_pauses.clear();
         link_set_port(spy_.get());
-        link_set_sleep_hook(&sleep_and_record);
+        link_set_sleep_hook(&SleepAndRecord);
         link_set_message_handler(nullptr);
         set_dest_address(kAddress);
         set_source_address(0);
@@ -161,7 +161,7 @@ protected:
     }
 
     // Reopens the port at another speed (the simulator paces to it).
-    void reopen_at(std::int32_t baud)
+    void ReopenAt(std::int32_t baud)
     {
         port_->ClosePort();
         port_->baud_rate = baud;
@@ -169,10 +169,10 @@ protected:
     }
 
     // Requests the simulator received, in order, with their arrival times.
-    std::vector<std::pair<Clock::time_point, SimBytes>> received_requests()
+    std::vector<std::pair<Clock::time_point, SimBytes>> ReceivedRequests()
     {
         std::vector<std::pair<Clock::time_point, SimBytes>> out;
-        for (const sim::SimRecord& r : sim_->history()) {
+        for (const sim::SimRecord& r : sim_->History()) {
             if (r.dir == sim::SimRecord::Dir::Rx)
                 out.emplace_back(r.time, r.bytes);
         }
@@ -181,7 +181,7 @@ protected:
 
     // Lets a request the program sent just before purging arrive (or not)
     // before the simulator's counts are read.
-    void settle() { std::this_thread::sleep_for(60ms); }
+    void Settle() { std::this_thread::sleep_for(60ms); }
 
     std::string dir_;
     bool had_xdg_ = false;
@@ -211,14 +211,14 @@ TEST_F(LinkSimTest, ReadsEveryTableFromTheInstrument)
     EXPECT_EQ(dev_address, kAddress);
 
     // One request each, byte for byte as the instrument expects, no purge.
-    settle();
-    const auto reqs = received_requests();
+    Settle();
+    const auto reqs = ReceivedRequests();
     ASSERT_EQ(reqs.size(), 4u);
     EXPECT_EQ(reqs[0].second, (SimBytes{0x68, 0x05, 0x05, 0x68, 0x05, 0x00, 0x6C, 0x01, 0x00, 0x72, 0x16}));
     for (int t = 0; t < 4; ++t)
-        EXPECT_EQ(sim_->reads_of(t), 1u) << t;
-    EXPECT_EQ(spy_->count(Op::Write), 4u);
-    EXPECT_EQ(spy_->count(Op::PurgeTx), 0u);
+        EXPECT_EQ(sim_->ReadsOf(t), 1u) << t;
+    EXPECT_EQ(spy_->Count(Op::Write), 4u);
+    EXPECT_EQ(spy_->Count(Op::PurgeTx), 0u);
 
     // The sum keeps growing between readings.
     std::this_thread::sleep_for(300ms);
@@ -235,30 +235,30 @@ TEST_F(LinkSimTest, PortOpenedAndClosedForEachReading)
         ASSERT_EQ(port_->OpenPort(kCom), 0) << i;
         ASSERT_EQ(read_table(0), 1) << i;
     }
-    EXPECT_EQ(sim_->reads_of(0), 10u);
+    EXPECT_EQ(sim_->ReadsOf(0), 10u);
 }
 
 TEST_F(LinkSimTest, TableReadAt9600TakesTheWireTimeAndLittleMore)
 {
-    reopen_at(9600);
+    ReopenAt(9600);
     const double wire_ms = 28.0 * 11.0 * 1000.0 / 9600.0;
     const auto t0 = Clock::now();
     ASSERT_EQ(read_table(0), 1);
-    const double took = ms_since(t0);
+    const double took = MsSince(t0);
     EXPECT_GE(took, wire_ms - 1.0);
     EXPECT_LT(took, wire_ms + 100.0);
-    EXPECT_EQ(sim_->last_line_speed(), 9600);
+    EXPECT_EQ(sim_->LastLineSpeed(), 9600);
 }
 
 TEST_F(LinkSimTest, SpeedWithoutAStandardCodeIsPacedExactly)
 {
     // 14400 bit/s has no Bxxx code; the program sets it as a number.
-    reopen_at(14400);
+    ReopenAt(14400);
     const double wire_ms = 28.0 * 11.0 * 1000.0 / 14400.0;
     const auto t0 = Clock::now();
     ASSERT_EQ(read_table(0), 1);
-    const double took = ms_since(t0);
-    EXPECT_EQ(sim_->last_line_speed(), 14400);
+    const double took = MsSince(t0);
+    EXPECT_EQ(sim_->LastLineSpeed(), 14400);
     EXPECT_GE(took, wire_ms - 1.0);
     EXPECT_LT(took, wire_ms + 100.0);
 }
@@ -278,15 +278,15 @@ TEST_F(LinkSimTest, WrittenTablesReachTheInstrumentAndReadBack)
     CONFIG = 0x05;
     FILTR = 1;
     ASSERT_EQ(write_table(2), 1);
-    settle();
-    const auto reqs = received_requests();
+    Settle();
+    const auto reqs = ReceivedRequests();
     ASSERT_EQ(reqs.size(), 2u);
     // The table 2 request of the parameters dialog, as the instrument got it.
     EXPECT_EQ(reqs[1].second, (SimBytes{0x68, 0x0D, 0x0D, 0x68, 0x05, 0x00, 0x63, 0x02, 0x02, 0x00, 0x00, 0xC8,
                                          0x42, 0x01, 0x05, 0x01, 0x00, 0x7D, 0x16}));
-    sim_->with_station([](sim::SimStation& st) {
-        EXPECT_FLOAT_EQ(st.instrument().scale(), 250.0f);
-        EXPECT_EQ(st.instrument().config(), 0x05);
+    sim_->WithStation([](sim::SimStation& st) {
+        EXPECT_FLOAT_EQ(st.Instrument().Scale(), 250.0f);
+        EXPECT_EQ(st.Instrument().Config(), 0x05);
     });
 
     reset_table_variables();
@@ -302,7 +302,7 @@ TEST_F(LinkSimTest, WrittenTablesReachTheInstrumentAndReadBack)
     // The instrument measures with what was written: scale 250 at 12 mA.
     ASSERT_EQ(read_table(0), 1);
     EXPECT_FLOAT_EQ(meas_value, 150.0f);
-    EXPECT_EQ(spy_->count(Op::Write), 5u);
+    EXPECT_EQ(spy_->Count(Op::Write), 5u);
 }
 
 TEST_F(LinkSimTest, ZeroSumClearsTheInstrumentsSum)
@@ -311,7 +311,7 @@ TEST_F(LinkSimTest, ZeroSumClearsTheInstrumentsSum)
     ASSERT_EQ(read_table(0), 1);
     ASSERT_GT(sum_value, 0.0f);
     ASSERT_EQ(zero_sum(), 1);
-    EXPECT_EQ(sim_->writes_of(4), 1u);
+    EXPECT_EQ(sim_->WritesOf(4), 1u);
     ASSERT_EQ(read_table(0), 1);
     EXPECT_LT(sum_value, 0.05f);  // what accrued in the few ms since the reset
 }
@@ -321,7 +321,7 @@ TEST_F(LinkSimTest, AddressChangeThenRequestsToTheNewAddress)
     dev_address = 9;
     const auto t0 = Clock::now();
     ASSERT_EQ(write_table(3), 1);  // acknowledged from the old address
-    EXPECT_LT(ms_since(t0), 200.0);
+    EXPECT_LT(MsSince(t0), 200.0);
     set_dest_address(9);
     dev_address = 0;
     ASSERT_EQ(read_table(3), 1);
@@ -333,7 +333,7 @@ TEST_F(LinkSimTest, AddressChangeThenRequestsToTheNewAddress)
     set_dest_address(kAddress);
     EXPECT_EQ(probe_address(), 0);
     EXPECT_EQ(read_table(0), 0);
-    EXPECT_TRUE(spy_->ends_with_purge());
+    EXPECT_TRUE(spy_->EndsWithPurge());
 }
 
 TEST_F(LinkSimTest, ProbeFindsOnlyTheInstrumentsAddress)
@@ -342,12 +342,12 @@ TEST_F(LinkSimTest, ProbeFindsOnlyTheInstrumentsAddress)
     set_dest_address(6);
     const auto t0 = Clock::now();
     EXPECT_EQ(probe_address(), 0);
-    const double took = ms_since(t0);
+    const double took = MsSince(t0);
     EXPECT_GE(took, 500.0);  // the whole read time-out for 6 bytes
     EXPECT_LT(took, 900.0);
-    EXPECT_EQ(spy_->count(Op::PurgeRx), 0u);  // a probe never purges
-    settle();
-    EXPECT_EQ(sim_->requests(sim::RequestKind::Probe), 1u);
+    EXPECT_EQ(spy_->Count(Op::PurgeRx), 0u);  // a probe never purges
+    Settle();
+    EXPECT_EQ(sim_->Requests(sim::RequestKind::Probe), 1u);
 }
 
 TEST_F(LinkSimTest, BroadcastReadIsSentButNeverAnswered)
@@ -356,12 +356,12 @@ TEST_F(LinkSimTest, BroadcastReadIsSentButNeverAnswered)
     set_dest_address(127);
     const auto t0 = Clock::now();
     EXPECT_EQ(read_table(0), 1);
-    EXPECT_LT(ms_since(t0), 100.0);  // nothing is awaited
+    EXPECT_LT(MsSince(t0), 100.0);  // nothing is awaited
     EXPECT_EQ(meas_value, 7.0f);
-    EXPECT_EQ(spy_->count(Op::Read), 0u);
-    settle();
-    EXPECT_EQ(sim_->requests(), 0u);
-    const auto reqs = received_requests();
+    EXPECT_EQ(spy_->Count(Op::Read), 0u);
+    Settle();
+    EXPECT_EQ(sim_->Requests(), 0u);
+    const auto reqs = ReceivedRequests();
     ASSERT_EQ(reqs.size(), 1u);  // it did reach the line
     EXPECT_EQ(reqs[0].second[4], 127);
 }
@@ -372,18 +372,18 @@ TEST_F(LinkSimTest, IdentificationTexts)
     ASSERT_EQ(read_device_version(), 1);
     std::string type;
     std::string version;
-    sim_->with_station([&](sim::SimStation& st) {
-        type = st.instrument().type_text();
-        version = st.instrument().version_text();
+    sim_->WithStation([&](sim::SimStation& st) {
+        type = st.Instrument().TypeText();
+        version = st.Instrument().VersionText();
     });
     EXPECT_EQ(std::string(device_type_area()), type);
     EXPECT_EQ(std::string(device_version_area()), version);
-    EXPECT_EQ(spy_->count(Op::Write), 2u);
+    EXPECT_EQ(spy_->Count(Op::Write), 2u);
     EXPECT_TRUE(g_pauses.empty());  // a whole answer is not asked again
 
     // The longest text fills its answer and still ends in zeros.
     const std::string longest(246, 'W');
-    sim_->with_station([&](sim::SimStation& st) { st.instrument().set_type_text(longest); });
+    sim_->WithStation([&](sim::SimStation& st) { st.Instrument().SetTypeText(longest); });
     ASSERT_EQ(read_device_type(), 1);
     EXPECT_EQ(std::string(device_type_area()), longest);
     for (int i = 246; i < kIdentAreaSize; ++i)
@@ -409,20 +409,20 @@ TEST_P(LinkSimReadFaults, TableReadUnderFault)
     const float scale_before = SCALE;
     SCALE = -1.0f;  // a failed read must leave this alone
 
-    sim_->inject(c.fault, 1, c.param);
+    sim_->Inject(c.fault, 1, c.param);
     const auto t0 = Clock::now();
     const std::uint8_t r = read_table(1);
-    const double took = ms_since(t0);
+    const double took = MsSince(t0);
     EXPECT_EQ(r, c.expected) << c.name;
     EXPECT_GE(took, c.min_ms) << c.name;
     EXPECT_LE(took, c.max_ms) << c.name;
-    EXPECT_EQ(spy_->count(Op::Write), 2u) << c.name;  // never a retry
+    EXPECT_EQ(spy_->Count(Op::Write), 2u) << c.name;  // never a retry
     if (c.expected == 1) {
         EXPECT_FLOAT_EQ(SCALE, scale_before);
-        EXPECT_FALSE(spy_->ends_with_purge());
+        EXPECT_FALSE(spy_->EndsWithPurge());
     } else {
         EXPECT_EQ(SCALE, -1.0f) << c.name;
-        EXPECT_TRUE(spy_->ends_with_purge()) << c.name;
+        EXPECT_TRUE(spy_->EndsWithPurge()) << c.name;
     }
     // Once the rest of a late or broken answer is over, the next reading is
     // clean.
@@ -430,8 +430,8 @@ TEST_P(LinkSimReadFaults, TableReadUnderFault)
     std::this_thread::sleep_for(late ? 400ms : 50ms);
     EXPECT_EQ(read_table(1), 1) << c.name;
     EXPECT_FLOAT_EQ(SCALE, scale_before);
-    settle();
-    EXPECT_EQ(sim_->reads_of(1), 3u) << c.name;
+    Settle();
+    EXPECT_EQ(sim_->ReadsOf(1), 3u) << c.name;
 }
 
 // Read time-out of 21 bytes: 2 ms a byte + 500 ms = 542 ms.
@@ -453,114 +453,114 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(LinkSimTest, WriteWithoutAcknowledgementIsSentThreeTimes)
 {
-    sim_->inject(Fault::NoAnswer);
+    sim_->Inject(Fault::NoAnswer);
     SCALE = 11.0f;
     const auto t0 = Clock::now();
     EXPECT_EQ(write_table(1), 0);
-    const double took = ms_since(t0);
+    const double took = MsSince(t0);
     // Two reads of 6 bytes, each ended by the 512 ms time-out.
     EXPECT_GE(took, 1010.0);
     EXPECT_LT(took, 1600.0);
-    EXPECT_EQ(spy_->ops(), (std::vector<Op>{Op::Write, Op::Read, Op::Write, Op::Read, Op::Write, Op::PurgeTx,
+    EXPECT_EQ(spy_->Ops(), (std::vector<Op>{Op::Write, Op::Read, Op::Write, Op::Read, Op::Write, Op::PurgeTx,
                                             Op::PurgeRx}));
     for (const auto& e : spy_->events) {
         if (e.op == Op::Write) {
             EXPECT_EQ(e.bytes, spy_->events[0].bytes);  // the same frame each time
         }
     }
-    settle();
+    Settle();
     // The third copy goes out just before the purge; the line may drop it.
-    const std::size_t arrived = sim_->writes_of(1);
+    const std::size_t arrived = sim_->WritesOf(1);
     EXPECT_GE(arrived, 2u);
     EXPECT_LE(arrived, 3u);
 }
 
 TEST_F(LinkSimTest, RefusedWriteIsReadOnceMoreWithoutResending)
 {
-    sim_->inject(Fault::RefuseWrites, 1);
+    sim_->Inject(Fault::RefuseWrites, 1);
     SCALE = 12.0f;
     const auto t0 = Clock::now();
     EXPECT_EQ(write_table(1), 0);
-    const double took = ms_since(t0);
+    const double took = MsSince(t0);
     // The refusal comes at once; the second read waits out its time-out.
     EXPECT_GE(took, 500.0);
     EXPECT_LT(took, 900.0);
-    ASSERT_EQ(spy_->ops(), (std::vector<Op>{Op::Write, Op::Read, Op::Read, Op::Write, Op::PurgeTx, Op::PurgeRx}));
+    ASSERT_EQ(spy_->Ops(), (std::vector<Op>{Op::Write, Op::Read, Op::Read, Op::Write, Op::PurgeTx, Op::PurgeRx}));
     EXPECT_EQ(spy_->events[1].bytes, (SimBytes{0x10, 0x00, kAddress, 0x02, static_cast<std::uint8_t>(kAddress + 2), 0x16}));
     EXPECT_TRUE(spy_->events[2].bytes.empty());
-    settle();
-    EXPECT_GE(sim_->writes_of(1), 1u);
-    EXPECT_LE(sim_->writes_of(1), 2u);
+    Settle();
+    EXPECT_GE(sim_->WritesOf(1), 1u);
+    EXPECT_LE(sim_->WritesOf(1), 2u);
 }
 
 TEST_F(LinkSimTest, ShortAcknowledgementSendsTheWriteAgain)
 {
-    sim_->inject(Fault::Cut, 1, 2);
+    sim_->Inject(Fault::Cut, 1, 2);
     const auto t0 = Clock::now();
     EXPECT_EQ(zero_sum(), 1);
-    const double took = ms_since(t0);
+    const double took = MsSince(t0);
     EXPECT_GE(took, 95.0);  // the short read ends after 100 ms of silence
     EXPECT_LT(took, 500.0);
-    EXPECT_EQ(spy_->ops(), (std::vector<Op>{Op::Write, Op::Read, Op::Write, Op::Read}));
-    EXPECT_EQ(sim_->writes_of(4), 2u);
+    EXPECT_EQ(spy_->Ops(), (std::vector<Op>{Op::Write, Op::Read, Op::Write, Op::Read}));
+    EXPECT_EQ(sim_->WritesOf(4), 2u);
 }
 
 TEST_F(LinkSimTest, AcknowledgementFaults)
 {
     // A corrupted acknowledgement counts as a refusal: read once more, then
     // the unawaited repetition and the purge.
-    sim_->inject(Fault::BadFcs, 1);
+    sim_->Inject(Fault::BadFcs, 1);
     EXPECT_EQ(zero_sum(), 0);
-    EXPECT_EQ(spy_->ops(), (std::vector<Op>{Op::Write, Op::Read, Op::Read, Op::Write, Op::PurgeTx, Op::PurgeRx}));
-    settle();
+    EXPECT_EQ(spy_->Ops(), (std::vector<Op>{Op::Write, Op::Read, Op::Read, Op::Write, Op::PurgeTx, Op::PurgeRx}));
+    Settle();
 
     // From another station it is still taken.
     spy_->events.clear();
-    sim_->inject(Fault::OtherSource, 1, 30);
+    sim_->Inject(Fault::OtherSource, 1, 30);
     EXPECT_EQ(zero_sum(), 1);
-    EXPECT_EQ(spy_->ops(), (std::vector<Op>{Op::Write, Op::Read}));
+    EXPECT_EQ(spy_->Ops(), (std::vector<Op>{Op::Write, Op::Read}));
 
     // An acknowledgement later than the 512 ms time-out: the request goes
     // again, and the late acknowledgement of the first is taken by the
     // second attempt.
     spy_->events.clear();
-    sim_->reset_counts();
-    sim_->inject(Fault::Delay, 1, 600);
+    sim_->ResetCounts();
+    sim_->Inject(Fault::Delay, 1, 600);
     const auto t0 = Clock::now();
     EXPECT_EQ(zero_sum(), 1);
-    const double took = ms_since(t0);
+    const double took = MsSince(t0);
     EXPECT_GE(took, 595.0);
     EXPECT_LT(took, 1100.0);
-    EXPECT_EQ(spy_->ops(), (std::vector<Op>{Op::Write, Op::Read, Op::Write, Op::Read}));
+    EXPECT_EQ(spy_->Ops(), (std::vector<Op>{Op::Write, Op::Read, Op::Write, Op::Read}));
     std::this_thread::sleep_for(100ms);
-    EXPECT_EQ(sim_->writes_of(4), 2u);
+    EXPECT_EQ(sim_->WritesOf(4), 2u);
 }
 
 TEST_F(LinkSimTest, GarbageBeforeTheAcknowledgementFailsTheWrite)
 {
     // Stray bytes shift the acknowledgement: the first 6 bytes are no
     // acknowledgement, the next read gets only its rest.
-    sim_->inject(Fault::Garbage, 1, 3);
+    sim_->Inject(Fault::Garbage, 1, 3);
     EXPECT_EQ(zero_sum(), 0);
-    EXPECT_EQ(spy_->ops(), (std::vector<Op>{Op::Write, Op::Read, Op::Read, Op::Write, Op::PurgeTx, Op::PurgeRx}));
+    EXPECT_EQ(spy_->Ops(), (std::vector<Op>{Op::Write, Op::Read, Op::Read, Op::Write, Op::PurgeTx, Op::PurgeRx}));
     // Once the unawaited repetition is answered (or dropped), the line is
     // usable again.
-    settle();
+    Settle();
     EXPECT_EQ(read_table(0), 1);
 }
 
 TEST_F(LinkSimTest, ShortIdentificationIsRequestedAgainAfter100ms)
 {
-    sim_->inject(Fault::Cut, 1, 2);
+    sim_->Inject(Fault::Cut, 1, 2);
     EXPECT_EQ(read_device_version(), 1);
     EXPECT_EQ(g_pauses, (std::vector<int>{100}));
-    EXPECT_EQ(spy_->count(Op::Write), 2u);
-    const auto reqs = received_requests();
+    EXPECT_EQ(spy_->Count(Op::Write), 2u);
+    const auto reqs = ReceivedRequests();
     ASSERT_EQ(reqs.size(), 2u);
     EXPECT_EQ(reqs[0].second, reqs[1].second);
     // The silence that ends the short read, then the pause.
     EXPECT_GE(reqs[1].first - reqs[0].first, 195ms);
-    EXPECT_EQ(sim_->requests(sim::RequestKind::IdentVersion), 2u);
+    EXPECT_EQ(sim_->Requests(sim::RequestKind::IdentVersion), 2u);
 }
 
 TEST_F(LinkSimTest, IdentificationFaults)
@@ -572,23 +572,23 @@ TEST_F(LinkSimTest, IdentificationFaults)
     // the area keeps its text.
     for (Fault f : {Fault::BadFcs, Fault::WrongFc}) {
         spy_->events.clear();
-        sim_->inject(f, 1);
-        EXPECT_EQ(read_device_type(), 0) << sim::fault_name(f);
-        EXPECT_EQ(spy_->count(Op::Write), 1u) << sim::fault_name(f);
+        sim_->Inject(f, 1);
+        EXPECT_EQ(read_device_type(), 0) << sim::FaultName(f);
+        EXPECT_EQ(spy_->Count(Op::Write), 1u) << sim::FaultName(f);
         EXPECT_EQ(std::string(device_type_area()), known);
     }
 
     // Silence: two reads of up to 255 bytes, each ended by its time-out.
     spy_->events.clear();
     g_pauses.clear();
-    sim_->inject(Fault::NoAnswer);
+    sim_->Inject(Fault::NoAnswer);
     const auto t0 = Clock::now();
     EXPECT_EQ(read_device_type(), 0);
-    const double took = ms_since(t0);
+    const double took = MsSince(t0);
     EXPECT_GE(took, 2 * 1010.0 + 100.0);
     EXPECT_LT(took, 2800.0);
-    EXPECT_EQ(spy_->count(Op::Write), 2u);
-    EXPECT_EQ(spy_->count(Op::PurgeRx), 0u);  // nothing purged
+    EXPECT_EQ(spy_->Count(Op::Write), 2u);
+    EXPECT_EQ(spy_->Count(Op::PurgeRx), 0u);  // nothing purged
     EXPECT_EQ(std::string(device_type_area()), known);
 
     // Nothing arrives for the foreign request either, whatever the buffer
@@ -598,10 +598,10 @@ TEST_F(LinkSimTest, IdentificationFaults)
 
 TEST_F(LinkSimTest, InstrumentOfAnotherFamily)
 {
-    sim_->with_station([](sim::SimStation& st) {
-        st.set_foreign_fields("JINY REGULATOR", "SERIE 9", "V 2.01");
+    sim_->WithStation([](sim::SimStation& st) {
+        st.SetForeignFields("JINY REGULATOR", "SERIE 9", "V 2.01");
     });
-    sim_->inject(Fault::ForeignIdent);
+    sim_->Inject(Fault::ForeignIdent);
     EXPECT_EQ(read_device_type(), 0);
     EXPECT_EQ(read_device_version(), 0);
     EXPECT_TRUE(g_pauses.empty());  // its answers are whole, just not ours
@@ -611,35 +611,35 @@ TEST_F(LinkSimTest, InstrumentOfAnotherFamily)
     EXPECT_EQ(area.substr(0, 32), "JINY REGULATOR" + std::string(18, ' '));
     EXPECT_EQ(area.substr(32, 32), "SERIE 9" + std::string(25, ' '));
     EXPECT_EQ(area.substr(64, 32), "V 2.01" + std::string(26, ' '));
-    EXPECT_EQ(spy_->count(Op::Write), 3u);
+    EXPECT_EQ(spy_->Count(Op::Write), 3u);
 }
 
 TEST_F(LinkSimTest, ProbeFaults)
 {
-    sim_->inject(Fault::BadFcs, 1);
+    sim_->Inject(Fault::BadFcs, 1);
     EXPECT_EQ(probe_address(), 0);
-    sim_->inject(Fault::Cut, 1, 1);
+    sim_->Inject(Fault::Cut, 1, 1);
     EXPECT_EQ(probe_address(), 0);
-    sim_->inject(Fault::OtherSource, 1, 17);
+    sim_->Inject(Fault::OtherSource, 1, 17);
     EXPECT_EQ(probe_address(), 1);  // the addresses of the answer are not examined
     EXPECT_EQ(probe_address(), 1);
-    EXPECT_EQ(spy_->count(Op::Write), 4u);
-    EXPECT_EQ(spy_->count(Op::PurgeRx), 0u);
+    EXPECT_EQ(spy_->Count(Op::Write), 4u);
+    EXPECT_EQ(spy_->Count(Op::PurgeRx), 0u);
 }
 
 TEST_F(LinkSimTest, VanishedPortFailsEveryCallAndCannotBeOpenedAgain)
 {
-    sim_->inject(Fault::Vanish, 1);
+    sim_->Inject(Fault::Vanish, 1);
     ASSERT_EQ(read_table(0), 1);
-    for (int i = 0; i < 100 && !sim_->vanished(); ++i)
+    for (int i = 0; i < 100 && !sim_->Vanished(); ++i)
         std::this_thread::sleep_for(10ms);
-    ASSERT_TRUE(sim_->vanished());
+    ASSERT_TRUE(sim_->Vanished());
     const auto t0 = Clock::now();
     EXPECT_EQ(read_table(0), 0);
     EXPECT_EQ(write_table(1), 0);
     EXPECT_EQ(probe_address(), 0);
     EXPECT_EQ(read_device_type(), 0);
-    EXPECT_LT(ms_since(t0), 400.0);  // failures, not time-outs
+    EXPECT_LT(MsSince(t0), 400.0);  // failures, not time-outs
     port_->ClosePort();
     EXPECT_EQ(port_->OpenPort(kCom), 1);
     EXPECT_EQ(port_->port_name, "COM3");

@@ -16,10 +16,10 @@ struct Fed {
     std::vector<Bytes> discarded;
 };
 
-Fed feed(FrameParser& p, const Bytes& bytes, double now)
+Fed Feed(FrameParser& p, const Bytes& bytes, double now)
 {
     Fed out;
-    for (auto& e : p.feed(bytes, now)) {
+    for (auto& e : p.Feed(bytes, now)) {
         if (e.is_frame)
             out.frames.push_back(e.frame.raw);
         else
@@ -37,14 +37,14 @@ const Bytes kProbe = {0x10, 0x03, 0x00, 0x69, 0x6C, 0x16};
 TEST(SimFrames, BuildsFramesByteForByte)
 {
     const std::uint8_t read0[] = {0x01, 0x00};
-    EXPECT_EQ(sim::make_long_frame(5, 0, 0x6C, read0), kReadTable0);
+    EXPECT_EQ(sim::MakeLongFrame(5, 0, 0x6C, read0), kReadTable0);
     const std::uint8_t zero[] = {0x02, 0x04, 0x5A};
-    EXPECT_EQ(sim::make_long_frame(1, 0, 0x63, zero), kZeroSum);
-    EXPECT_EQ(sim::make_short_frame(3, 0, 0x69), kProbe);
-    EXPECT_EQ(sim::make_short_frame(0, 3, 0x00), (Bytes{0x10, 0x00, 0x03, 0x00, 0x03, 0x16}));
+    EXPECT_EQ(sim::MakeLongFrame(1, 0, 0x63, zero), kZeroSum);
+    EXPECT_EQ(sim::MakeShortFrame(3, 0, 0x69), kProbe);
+    EXPECT_EQ(sim::MakeShortFrame(0, 3, 0x00), (Bytes{0x10, 0x00, 0x03, 0x00, 0x03, 0x16}));
     // A table 0 answer: 12.5 and 100.0, sum wrapping past 255.
     const std::uint8_t data[] = {0x00, 0x00, 0x48, 0x41, 0x00, 0x00, 0xC8, 0x42};
-    EXPECT_EQ(sim::make_long_frame(0, 1, 0x08, data),
+    EXPECT_EQ(sim::MakeLongFrame(0, 1, 0x08, data),
               (Bytes{0x68, 0x0B, 0x0B, 0x68, 0x00, 0x01, 0x08, 0x00, 0x00, 0x48, 0x41, 0x00, 0x00, 0xC8, 0x42, 0x9C,
                      0x16}));
 }
@@ -53,28 +53,28 @@ TEST(SimFrames, RefreshSumFollowsAChangedByte)
 {
     Bytes f = kReadTable0;
     f[5] = 0x07;
-    sim::refresh_sum(f);
+    sim::RefreshSum(f);
     EXPECT_EQ(f[9], 0x79);
     Bytes s = kProbe;
     s[3] = 0x00;
-    sim::refresh_sum(s);
+    sim::RefreshSum(s);
     EXPECT_EQ(s[4], 0x03);
 }
 
 TEST(SimFrames, ScanTellsValidIncompleteAndInvalid)
 {
     std::size_t len = 0;
-    EXPECT_EQ(sim::scan_frame(kReadTable0.data(), kReadTable0.size(), len), ScanResult::Valid);
+    EXPECT_EQ(sim::ScanFrame(kReadTable0.data(), kReadTable0.size(), len), ScanResult::Valid);
     EXPECT_EQ(len, 11u);
-    EXPECT_EQ(sim::scan_frame(kProbe.data(), kProbe.size(), len), ScanResult::Valid);
+    EXPECT_EQ(sim::ScanFrame(kProbe.data(), kProbe.size(), len), ScanResult::Valid);
     EXPECT_EQ(len, 6u);
     // Every proper prefix may still become the frame.
     for (std::size_t n = 1; n < kReadTable0.size(); ++n)
-        EXPECT_EQ(sim::scan_frame(kReadTable0.data(), n, len), ScanResult::Incomplete) << n;
+        EXPECT_EQ(sim::ScanFrame(kReadTable0.data(), n, len), ScanResult::Incomplete) << n;
 
     auto invalid = [](Bytes f) {
         std::size_t l = 0;
-        return sim::scan_frame(f.data(), f.size(), l) == ScanResult::Invalid;
+        return sim::ScanFrame(f.data(), f.size(), l) == ScanResult::Invalid;
     };
     Bytes f = kReadTable0;
     f[9] ^= 1;  // check sum
@@ -99,18 +99,18 @@ TEST(SimParser, DeliversWholeFramesAndSplitsBackToBackOnes)
     FrameParser p;
     Bytes both = kReadTable0;
     both.insert(both.end(), kProbe.begin(), kProbe.end());
-    const Fed r = feed(p, both, 0.0);
+    const Fed r = Feed(p, both, 0.0);
     ASSERT_EQ(r.frames.size(), 2u);
     EXPECT_EQ(r.frames[0], kReadTable0);
     EXPECT_EQ(r.frames[1], kProbe);
     EXPECT_TRUE(r.discarded.empty());
-    EXPECT_EQ(p.pending(), 0u);
+    EXPECT_EQ(p.Pending(), 0u);
 
     // A frame arriving in pieces close together is assembled.
     const Bytes head(kZeroSum.begin(), kZeroSum.begin() + 5);
     const Bytes tail(kZeroSum.begin() + 5, kZeroSum.end());
-    EXPECT_TRUE(feed(p, head, 1.0).frames.empty());
-    const Fed r2 = feed(p, tail, 1.01);
+    EXPECT_TRUE(Feed(p, head, 1.0).frames.empty());
+    const Fed r2 = Feed(p, tail, 1.01);
     ASSERT_EQ(r2.frames.size(), 1u);
     EXPECT_EQ(r2.frames[0], kZeroSum);
 }
@@ -118,7 +118,7 @@ TEST(SimParser, DeliversWholeFramesAndSplitsBackToBackOnes)
 TEST(SimParser, FieldsOfAParsedRequest)
 {
     FrameParser p;
-    auto events = p.feed(kZeroSum, 0.0);
+    auto events = p.Feed(kZeroSum, 0.0);
     ASSERT_EQ(events.size(), 1u);
     const sim::Frame& f = events[0].frame;
     EXPECT_TRUE(f.is_long);
@@ -126,7 +126,7 @@ TEST(SimParser, FieldsOfAParsedRequest)
     EXPECT_EQ(f.sa, 0);
     EXPECT_EQ(f.fc, 0x63);
     EXPECT_EQ(f.data, (Bytes{0x02, 0x04, 0x5A}));
-    events = p.feed(kProbe, 0.0);
+    events = p.Feed(kProbe, 0.0);
     ASSERT_EQ(events.size(), 1u);
     EXPECT_FALSE(events[0].frame.is_long);
     EXPECT_EQ(events[0].frame.da, 3);
@@ -139,20 +139,20 @@ TEST(SimParser, ResynchronisesAfterGarbage)
     // Stray bytes, including false start delimiters, before a request.
     Bytes stream = {0xFF, 0x68, 0x00, 0x10, 0x10, 0x16, 0x68, 0x05, 0x06};
     stream.insert(stream.end(), kReadTable0.begin(), kReadTable0.end());
-    const Fed r = feed(p, stream, 0.0);
+    const Fed r = Feed(p, stream, 0.0);
     ASSERT_EQ(r.frames.size(), 1u);
     EXPECT_EQ(r.frames[0], kReadTable0);
     std::size_t dropped = 0;
     for (const Bytes& d : r.discarded)
         dropped += d.size();
     EXPECT_EQ(dropped, 9u);
-    EXPECT_EQ(p.pending(), 0u);
+    EXPECT_EQ(p.Pending(), 0u);
 
     // A corrupted request is never delivered; the good one after it is.
     Bytes bad = kReadTable0;
     bad[9] ^= 0x40;
     bad.insert(bad.end(), kProbe.begin(), kProbe.end());
-    const Fed r2 = feed(p, bad, 0.0);
+    const Fed r2 = Feed(p, bad, 0.0);
     ASSERT_EQ(r2.frames.size(), 1u);
     EXPECT_EQ(r2.frames[0], kProbe);
 }
@@ -163,7 +163,7 @@ TEST(SimParser, FalseHeaderClaimingALongFrameDoesNotHideTheNextRequest)
     // 68 F0 F0 68 announces 246 more bytes; the real request follows at once.
     Bytes stream = {0x68, 0xF0, 0xF0, 0x68};
     stream.insert(stream.end(), kProbe.begin(), kProbe.end());
-    const Fed r = feed(p, stream, 0.0);
+    const Fed r = Feed(p, stream, 0.0);
     ASSERT_EQ(r.frames.size(), 1u);
     EXPECT_EQ(r.frames[0], kProbe);
 }
@@ -172,19 +172,19 @@ TEST(SimParser, UnfinishedFrameIsDroppedAfterSilence)
 {
     FrameParser p(0.05);
     const Bytes head(kReadTable0.begin(), kReadTable0.begin() + 6);
-    EXPECT_TRUE(feed(p, head, 0.0).frames.empty());
-    EXPECT_EQ(p.pending(), 6u);
+    EXPECT_TRUE(Feed(p, head, 0.0).frames.empty());
+    EXPECT_EQ(p.Pending(), 6u);
     // The rest of a request after a pause: the stale beginning is discarded,
     // and the complete request that follows is taken.
-    const Fed r = feed(p, kReadTable0, 0.2);
+    const Fed r = Feed(p, kReadTable0, 0.2);
     ASSERT_EQ(r.frames.size(), 1u);
     EXPECT_EQ(r.frames[0], kReadTable0);
     ASSERT_FALSE(r.discarded.empty());
     EXPECT_EQ(r.discarded[0], head);
 
     // The tail of a request alone, after silence, is never a frame.
-    EXPECT_TRUE(feed(p, head, 1.0).frames.empty());
+    EXPECT_TRUE(Feed(p, head, 1.0).frames.empty());
     const Bytes tail(kReadTable0.begin() + 6, kReadTable0.end());
-    EXPECT_TRUE(feed(p, tail, 2.0).frames.empty());
-    EXPECT_EQ(p.pending(), 0u);
+    EXPECT_TRUE(Feed(p, tail, 2.0).frames.empty());
+    EXPECT_EQ(p.Pending(), 0u);
 }

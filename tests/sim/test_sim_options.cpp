@@ -8,19 +8,19 @@ using sim::SimOptions;
 
 namespace {
 
-SimOptions parse_ok(const std::vector<std::string>& args)
+SimOptions ParseOk(const std::vector<std::string>& args)
 {
     SimOptions o;
     std::string error;
-    EXPECT_TRUE(sim::parse_sim_options(args, o, error)) << error;
+    EXPECT_TRUE(sim::ParseSimOptions(args, o, error)) << error;
     return o;
 }
 
-std::string parse_error(const std::vector<std::string>& args)
+std::string ParseError(const std::vector<std::string>& args)
 {
     SimOptions o;
     std::string error;
-    EXPECT_FALSE(sim::parse_sim_options(args, o, error));
+    EXPECT_FALSE(sim::ParseSimOptions(args, o, error));
     return error;
 }
 
@@ -28,14 +28,14 @@ std::string parse_error(const std::vector<std::string>& args)
 
 TEST(SimOptions, DefaultsAndLineOptions)
 {
-    const SimOptions d = parse_ok({});
+    const SimOptions d = ParseOk({});
     EXPECT_EQ(d.com, 1);
     EXPECT_EQ(d.address, 0);
     EXPECT_TRUE(d.pacing);
     EXPECT_TRUE(d.log_path.empty());
     EXPECT_TRUE(d.faults.empty());
 
-    const SimOptions o = parse_ok({"--com", "3", "--address=17", "--log", "x.log", "--no-pacing"});
+    const SimOptions o = ParseOk({"--com", "3", "--address=17", "--log", "x.log", "--no-pacing"});
     EXPECT_EQ(o.com, 3);
     EXPECT_EQ(o.address, 17);
     EXPECT_EQ(o.log_path, "x.log");
@@ -44,7 +44,7 @@ TEST(SimOptions, DefaultsAndLineOptions)
 
 TEST(SimOptions, FaultsWithValuesAndCounts)
 {
-    const SimOptions o = parse_ok({"--no-answer", "--bad-fcs=2", "--cut", "3", "--delay=700,4", "--pause", "200,1",
+    const SimOptions o = ParseOk({"--no-answer", "--bad-fcs=2", "--cut", "3", "--delay=700,4", "--pause", "200,1",
                                    "--garbage=5", "--other-source", "9,2", "--refuse-writes=1", "--foreign-ident",
                                    "--fc09", "--vanish-after", "6"});
     ASSERT_EQ(o.faults.size(), 11u);
@@ -75,37 +75,37 @@ TEST(SimOptions, FaultsWithValuesAndCounts)
 
 TEST(SimOptions, RejectsBadInput)
 {
-    EXPECT_NE(parse_error({"--com", "0"}).find("--com"), std::string::npos);
-    parse_error({"--com", "x"});
-    parse_error({"--com"});
-    EXPECT_NE(parse_error({"--address", "127"}).find("0..126"), std::string::npos);
-    parse_error({"--address", "-1"});
-    parse_error({"--cut"});
-    parse_error({"--cut", "0"});
-    parse_error({"--delay", "100,"});
-    parse_error({"--delay", "100,0"});
-    parse_error({"--no-answer=0"});
-    parse_error({"--no-answer="});
-    parse_error({"--bad-fcs=two"});
-    parse_error({"--vanish-after", "0"});
-    parse_error({"--no-pacing=1"});
-    parse_error({"--log", ""});
-    EXPECT_NE(parse_error({"--frobnicate"}).find("--frobnicate"), std::string::npos);
+    EXPECT_NE(ParseError({"--com", "0"}).find("--com"), std::string::npos);
+    ParseError({"--com", "x"});
+    ParseError({"--com"});
+    EXPECT_NE(ParseError({"--address", "127"}).find("0..126"), std::string::npos);
+    ParseError({"--address", "-1"});
+    ParseError({"--cut"});
+    ParseError({"--cut", "0"});
+    ParseError({"--delay", "100,"});
+    ParseError({"--delay", "100,0"});
+    ParseError({"--no-answer=0"});
+    ParseError({"--no-answer="});
+    ParseError({"--bad-fcs=two"});
+    ParseError({"--vanish-after", "0"});
+    ParseError({"--no-pacing=1"});
+    ParseError({"--log", ""});
+    EXPECT_NE(ParseError({"--frobnicate"}).find("--frobnicate"), std::string::npos);
 }
 
 TEST(SimOptions, HelpDocumentsEveryOption)
 {
-    EXPECT_TRUE(parse_ok({"--help"}).help);
-    EXPECT_TRUE(parse_ok({"-h"}).help);
-    EXPECT_TRUE(parse_ok({"--version"}).version);
-    const std::string usage = sim::sim_usage();
+    EXPECT_TRUE(ParseOk({"--help"}).help);
+    EXPECT_TRUE(ParseOk({"-h"}).help);
+    EXPECT_TRUE(ParseOk({"--version"}).version);
+    const std::string usage = sim::SimUsage();
     for (const char* opt : {"--com", "--address", "--log", "--no-pacing", "--help", "--no-answer", "--bad-fcs",
                             "--fc09", "--cut", "--delay", "--pause", "--refuse-writes", "--garbage",
                             "--other-source", "--foreign-ident", "--vanish-after", "--version", "--e5-ack",
                             "--unplug-after", "--back-after", "ready"})
         EXPECT_NE(usage.find(opt), std::string::npos) << opt;
     // Every option the help names is accepted.
-    parse_ok({"--com", "1", "--address", "0", "--log", "f", "--no-pacing", "--no-answer", "--bad-fcs", "--fc09",
+    ParseOk({"--com", "1", "--address", "0", "--log", "f", "--no-pacing", "--no-answer", "--bad-fcs", "--fc09",
               "--cut", "1", "--delay", "1", "--pause", "1", "--refuse-writes", "--garbage", "1", "--other-source",
               "1", "--foreign-ident", "--vanish-after", "1", "--e5-ack", "--unplug-after", "0", "--back-after",
               "500"});
@@ -113,14 +113,14 @@ TEST(SimOptions, HelpDocumentsEveryOption)
 
 TEST(SimOptions, UnplugAndComingBack)
 {
-    const SimOptions o = parse_ok({"--unplug-after", "2", "--back-after", "1500", "--e5-ack=3"});
+    const SimOptions o = ParseOk({"--unplug-after", "2", "--back-after", "1500", "--e5-ack=3"});
     ASSERT_EQ(o.faults.size(), 2u);
     EXPECT_EQ(o.faults[0].fault, Fault::Unplug);
     EXPECT_EQ(o.faults[0].count, 3) << "two exchanges answered, the third cut";
     EXPECT_EQ(o.faults[1].fault, Fault::E5Ack);
     EXPECT_EQ(o.faults[1].count, 3);
     EXPECT_EQ(o.back_after_ms, 1500);
-    EXPECT_EQ(parse_ok({}).back_after_ms, -1);
-    parse_error({"--back-after", "-1"});
-    parse_error({"--unplug-after", "x"});
+    EXPECT_EQ(ParseOk({}).back_after_ms, -1);
+    ParseError({"--back-after", "-1"});
+    ParseError({"--unplug-after", "x"});
 }

@@ -23,14 +23,14 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-std::string make_temp_dir()
+std::string MakeTempDir()
 {
     char tmpl[] = "/tmp/kx52-simtest-XXXXXX";
     const char* d = ::mkdtemp(tmpl);
     return d != nullptr ? d : "/tmp";
 }
 
-void remove_tree(const std::string& dir)
+void RemoveTree(const std::string& dir)
 {
     const std::string cmd = "rm -rf '" + dir + "'";
     [[maybe_unused]] const int rc = std::system(cmd.c_str());
@@ -57,11 +57,11 @@ public:
         if (fd_ >= 0)
             ::close(fd_);
     }
-    bool ok() const { return fd_ >= 0; }
-    void send(const Bytes& b) const { ASSERT_EQ(::write(fd_, b.data(), b.size()), static_cast<ssize_t>(b.size())); }
+    bool Ok() const { return fd_ >= 0; }
+    void Send(const Bytes& b) const { ASSERT_EQ(::write(fd_, b.data(), b.size()), static_cast<ssize_t>(b.size())); }
     // Reads until `wanted` bytes arrived or nothing came for `silence`;
     // `arrivals` gets the time of each chunk.
-    Bytes receive(std::size_t wanted, std::chrono::milliseconds silence = 400ms,
+    Bytes Receive(std::size_t wanted, std::chrono::milliseconds silence = 400ms,
                   std::vector<std::pair<Clock::time_point, std::size_t>>* arrivals = nullptr) const
     {
         Bytes out;
@@ -79,7 +79,7 @@ public:
         }
         return out;
     }
-    int fd() const { return fd_; }
+    int Fd() const { return fd_; }
 
 private:
     int fd_ = -1;
@@ -87,32 +87,32 @@ private:
 
 const Bytes kRead0 = {0x68, 0x05, 0x05, 0x68, 0x00, 0x00, 0x6C, 0x01, 0x00, 0x6D, 0x16};
 
-bool valid_frame(const Bytes& b)
+bool ValidFrame(const Bytes& b)
 {
     std::size_t len = 0;
-    return sim::scan_frame(b.data(), b.size(), len) == sim::ScanResult::Valid && len == b.size();
+    return sim::ScanFrame(b.data(), b.size(), len) == sim::ScanResult::Valid && len == b.size();
 }
 
 class SimPtyTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir_ = make_temp_dir();
+        dir_ = MakeTempDir();
         sim::SimConfig c;
         c.com = 2;
         c.config_dir = dir_;
         c.log = nullptr;
         sim_ = std::make_unique<sim::Orbena52Sim>(c);
         std::string error;
-        ASSERT_TRUE(sim_->open(error)) << error;
-        sim_->start();
+        ASSERT_TRUE(sim_->Open(error)) << error;
+        sim_->Start();
     }
     void TearDown() override
     {
         sim_.reset();
-        remove_tree(dir_);
+        RemoveTree(dir_);
     }
-    std::string link() const { return dir_ + "/OrbKX52/COM2"; }
+    std::string Link() const { return dir_ + "/OrbKX52/COM2"; }
 
     std::string dir_;
     std::unique_ptr<sim::Orbena52Sim> sim_;
@@ -123,23 +123,23 @@ protected:
 TEST_F(SimPtyTest, LinkLeadsToThePtyAndRequestsAreAnswered)
 {
     char target[256] = {};
-    ASSERT_GT(::readlink(link().c_str(), target, sizeof target - 1), 0);
-    EXPECT_EQ(std::string(target), sim_->slave_path());
-    EXPECT_EQ(sim_->link_path(), link());
+    ASSERT_GT(::readlink(Link().c_str(), target, sizeof target - 1), 0);
+    EXPECT_EQ(std::string(target), sim_->SlavePath());
+    EXPECT_EQ(sim_->LinkPath(), Link());
 
-    Line line(link());
-    ASSERT_TRUE(line.ok());
-    line.send(kRead0);
-    const Bytes a = line.receive(17);
+    Line line(Link());
+    ASSERT_TRUE(line.Ok());
+    line.Send(kRead0);
+    const Bytes a = line.Receive(17);
     ASSERT_EQ(a.size(), 17u);
-    EXPECT_TRUE(valid_frame(a));
+    EXPECT_TRUE(ValidFrame(a));
     EXPECT_EQ(a[6], 0x08);
-    EXPECT_EQ(sim_->requests(), 1u);
-    EXPECT_EQ(sim_->reads_of(0), 1u);
+    EXPECT_EQ(sim_->Requests(), 1u);
+    EXPECT_EQ(sim_->ReadsOf(0), 1u);
 
     // The history holds the request and the answer as they went.
     std::this_thread::sleep_for(50ms);
-    const auto h = sim_->history();
+    const auto h = sim_->History();
     bool rx = false;
     bool tx = false;
     for (const auto& r : h) {
@@ -153,23 +153,23 @@ TEST_F(SimPtyTest, LinkLeadsToThePtyAndRequestsAreAnswered)
 TEST_F(SimPtyTest, StaysUsableWhileThePortIsOpenedAndClosedAgain)
 {
     for (int i = 0; i < 15; ++i) {
-        Line line(link());
-        ASSERT_TRUE(line.ok()) << i;
-        line.send(kRead0);
-        ASSERT_EQ(line.receive(17).size(), 17u) << i;
+        Line line(Link());
+        ASSERT_TRUE(line.Ok()) << i;
+        line.Send(kRead0);
+        ASSERT_EQ(line.Receive(17).size(), 17u) << i;
     }
-    EXPECT_EQ(sim_->requests(), 15u);
+    EXPECT_EQ(sim_->Requests(), 15u);
 }
 
 TEST_F(SimPtyTest, AnswersArePacedAtTheSpeedTheMasterSet)
 {
     {
         // 1200 bit/s: 11 bits a character, 28 characters for request and answer.
-        Line line(link(), B1200);
+        Line line(Link(), B1200);
         std::vector<std::pair<Clock::time_point, std::size_t>> arrivals;
         const auto t0 = Clock::now();
-        line.send(kRead0);
-        const Bytes a = line.receive(17, 400ms, &arrivals);
+        line.Send(kRead0);
+        const Bytes a = line.Receive(17, 400ms, &arrivals);
         ASSERT_EQ(a.size(), 17u);
         const double ms_first = std::chrono::duration<double, std::milli>(arrivals.front().first - t0).count();
         const double ms_all = std::chrono::duration<double, std::milli>(arrivals.back().first - t0).count();
@@ -178,47 +178,47 @@ TEST_F(SimPtyTest, AnswersArePacedAtTheSpeedTheMasterSet)
         EXPECT_GE(ms_all, 27.5 * char_ms);
         EXPECT_LT(ms_all, 28.0 * char_ms + 150.0);
         EXPECT_GT(arrivals.size(), 5u);  // byte by byte, not in one lump
-        EXPECT_EQ(sim_->last_line_speed(), 1200);
+        EXPECT_EQ(sim_->LastLineSpeed(), 1200);
     }
     {
-        Line line(link(), B115200);
+        Line line(Link(), B115200);
         const auto t0 = Clock::now();
-        line.send(kRead0);
-        ASSERT_EQ(line.receive(17).size(), 17u);
+        line.Send(kRead0);
+        ASSERT_EQ(line.Receive(17).size(), 17u);
         EXPECT_LT(Clock::now() - t0, 100ms);
-        EXPECT_EQ(sim_->last_line_speed(), 115200);
+        EXPECT_EQ(sim_->LastLineSpeed(), 115200);
     }
 }
 
 TEST_F(SimPtyTest, GarbageAndUnfinishedRequestsAreNotAnswered)
 {
-    Line line(link());
-    line.send({0x00, 0x68, 0x05, 0x05, 0x68, 0x00});  // a request broken off
-    EXPECT_TRUE(line.receive(1, 300ms).empty());
+    Line line(Link());
+    line.Send({0x00, 0x68, 0x05, 0x05, 0x68, 0x00});  // a request broken off
+    EXPECT_TRUE(line.Receive(1, 300ms).empty());
     Bytes noisy = {0xFF, 0x10, 0x33};
     noisy.insert(noisy.end(), kRead0.begin(), kRead0.end());
-    line.send(noisy);
-    const Bytes a = line.receive(17);
+    line.Send(noisy);
+    const Bytes a = line.Receive(17);
     EXPECT_EQ(a.size(), 17u);
-    EXPECT_TRUE(valid_frame(a));
-    EXPECT_EQ(line.receive(1, 200ms).size(), 0u);  // and nothing more
-    EXPECT_EQ(sim_->requests(), 1u);
+    EXPECT_TRUE(ValidFrame(a));
+    EXPECT_EQ(line.Receive(1, 200ms).size(), 0u);  // and nothing more
+    EXPECT_EQ(sim_->Requests(), 1u);
 }
 
 TEST_F(SimPtyTest, FaultsInjectedWhileRunningShapeTheTiming)
 {
-    Line line(link(), B115200);
-    sim_->inject(sim::Fault::Delay, 1, 250);
+    Line line(Link(), B115200);
+    sim_->Inject(sim::Fault::Delay, 1, 250);
     auto t0 = Clock::now();
-    line.send(kRead0);
-    ASSERT_EQ(line.receive(17).size(), 17u);
+    line.Send(kRead0);
+    ASSERT_EQ(line.Receive(17).size(), 17u);
     EXPECT_GE(Clock::now() - t0, 250ms);
-    EXPECT_EQ(sim_->fault_remaining(sim::Fault::Delay), 0);
+    EXPECT_EQ(sim_->FaultRemaining(sim::Fault::Delay), 0);
 
-    sim_->inject(sim::Fault::Pause, 1, 200);
+    sim_->Inject(sim::Fault::Pause, 1, 200);
     std::vector<std::pair<Clock::time_point, std::size_t>> arrivals;
-    line.send(kRead0);
-    ASSERT_EQ(line.receive(17, 400ms, &arrivals).size(), 17u);
+    line.Send(kRead0);
+    ASSERT_EQ(line.Receive(17, 400ms, &arrivals).size(), 17u);
     // Half the answer, then silence, then the rest.
     auto biggest_gap = Clock::duration::zero();
     for (std::size_t i = 1; i < arrivals.size(); ++i)
@@ -226,31 +226,31 @@ TEST_F(SimPtyTest, FaultsInjectedWhileRunningShapeTheTiming)
     EXPECT_GE(biggest_gap, 190ms);
 
     t0 = Clock::now();
-    line.send(kRead0);
-    ASSERT_EQ(line.receive(17).size(), 17u);
+    line.Send(kRead0);
+    ASSERT_EQ(line.Receive(17).size(), 17u);
     EXPECT_LT(Clock::now() - t0, 100ms);
 }
 
 TEST_F(SimPtyTest, VanishingPortHangsUpAndLeavesADeadLink)
 {
-    Line line(link());
-    sim_->inject(sim::Fault::Vanish, 2);
-    line.send(kRead0);
-    ASSERT_EQ(line.receive(17).size(), 17u);
-    EXPECT_FALSE(sim_->vanished());
-    line.send(kRead0);
-    ASSERT_EQ(line.receive(17).size(), 17u);
-    for (int i = 0; i < 100 && !sim_->vanished(); ++i)
+    Line line(Link());
+    sim_->Inject(sim::Fault::Vanish, 2);
+    line.Send(kRead0);
+    ASSERT_EQ(line.Receive(17).size(), 17u);
+    EXPECT_FALSE(sim_->Vanished());
+    line.Send(kRead0);
+    ASSERT_EQ(line.Receive(17).size(), 17u);
+    for (int i = 0; i < 100 && !sim_->Vanished(); ++i)
         std::this_thread::sleep_for(10ms);
-    EXPECT_TRUE(sim_->vanished());
+    EXPECT_TRUE(sim_->Vanished());
     // The name stays but leads nowhere, so the port cannot be opened again.
     struct stat st{};
-    ASSERT_EQ(::lstat(link().c_str(), &st), 0);
+    ASSERT_EQ(::lstat(Link().c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode));
-    EXPECT_LT(::open(link().c_str(), O_RDWR | O_NOCTTY), 0);
+    EXPECT_LT(::open(Link().c_str(), O_RDWR | O_NOCTTY), 0);
     // The open port now fails instead of waiting for answers.
     std::uint8_t b = 0;
-    EXPECT_LE(::read(line.fd(), &b, 1), 0);
+    EXPECT_LE(::read(line.Fd(), &b, 1), 0);
 }
 
 namespace {
@@ -260,7 +260,7 @@ struct Child {
     int out = -1;  // its standard output
 };
 
-Child spawn_sim(const std::vector<std::string>& args, const std::string& config_home)
+Child SpawnSim(const std::vector<std::string>& args, const std::string& config_home)
 {
     // Arguments and environment are made before fork(): the child of a
     // threaded process only calls exec and the like.
@@ -296,7 +296,7 @@ Child spawn_sim(const std::vector<std::string>& args, const std::string& config_
 }
 
 // Everything the child writes to stdout until it closes it or `limit` passes.
-std::string read_line(int fd, std::chrono::milliseconds limit)
+std::string ReadLine(int fd, std::chrono::milliseconds limit)
 {
     std::string s;
     const auto end = Clock::now() + limit;
@@ -313,7 +313,7 @@ std::string read_line(int fd, std::chrono::milliseconds limit)
     return s;
 }
 
-int wait_exit(pid_t pid)
+int WaitExit(pid_t pid)
 {
     int status = 0;
     for (int i = 0; i < 300; ++i) {
@@ -330,48 +330,48 @@ int wait_exit(pid_t pid)
 
 TEST(SimProgram, HelpAndBadOptions)
 {
-    const std::string dir = make_temp_dir();
-    Child help = spawn_sim({"--help"}, dir);
+    const std::string dir = MakeTempDir();
+    Child help = SpawnSim({"--help"}, dir);
     ASSERT_GT(help.pid, 0);
     std::string text;
-    for (std::string part; !(part = read_line(help.out, 2s)).empty();)
+    for (std::string part; !(part = ReadLine(help.out, 2s)).empty();)
         text += part;
-    EXPECT_EQ(wait_exit(help.pid), 0);
+    EXPECT_EQ(WaitExit(help.pid), 0);
     ::close(help.out);
     EXPECT_NE(text.find("--vanish-after"), std::string::npos);
     EXPECT_NE(text.find("--foreign-ident"), std::string::npos);
 
-    Child version = spawn_sim({"--version"}, dir);
+    Child version = SpawnSim({"--version"}, dir);
     ASSERT_GT(version.pid, 0);
-    EXPECT_EQ(read_line(version.out, 2s), "orbena52-sim " KX52_VERSION "\n");
-    EXPECT_EQ(wait_exit(version.pid), 0);
+    EXPECT_EQ(ReadLine(version.out, 2s), "orbena52-sim " KX52_VERSION "\n");
+    EXPECT_EQ(WaitExit(version.pid), 0);
     ::close(version.out);
 
-    Child bad = spawn_sim({"--address", "200"}, dir);
-    EXPECT_EQ(wait_exit(bad.pid), 2);
+    Child bad = SpawnSim({"--address", "200"}, dir);
+    EXPECT_EQ(WaitExit(bad.pid), 2);
     ::close(bad.out);
     struct stat st{};
     EXPECT_NE(::lstat((dir + "/OrbKX52").c_str(), &st), 0);  // nothing was made
-    remove_tree(dir);
+    RemoveTree(dir);
 }
 
 TEST(SimProgram, ReportsReadyServesLogsAndCleansUpOnTerm)
 {
-    const std::string dir = make_temp_dir();
+    const std::string dir = MakeTempDir();
     const std::string log = dir + "/sim.log";
-    Child c = spawn_sim({"--com", "4", "--address", "0", "--log", log, "--no-pacing"}, dir);
+    Child c = SpawnSim({"--com", "4", "--address", "0", "--log", log, "--no-pacing"}, dir);
     ASSERT_GT(c.pid, 0);
-    const std::string line = read_line(c.out, 5s);
+    const std::string line = ReadLine(c.out, 5s);
     const std::string link = dir + "/OrbKX52/COM4";
     ASSERT_EQ(line.rfind("ready " + link + " -> /dev/pts/", 0), 0u) << line;
     {
         Line port(link);
-        ASSERT_TRUE(port.ok());
-        port.send(kRead0);
-        EXPECT_EQ(port.receive(17).size(), 17u);
+        ASSERT_TRUE(port.Ok());
+        port.Send(kRead0);
+        EXPECT_EQ(port.Receive(17).size(), 17u);
     }
     ::kill(c.pid, SIGTERM);
-    EXPECT_EQ(wait_exit(c.pid), 0);
+    EXPECT_EQ(WaitExit(c.pid), 0);
     ::close(c.out);
     struct stat st{};
     EXPECT_NE(::lstat(link.c_str(), &st), 0);
@@ -382,26 +382,26 @@ TEST(SimProgram, ReportsReadyServesLogsAndCleansUpOnTerm)
     const std::string text = ss.str();
     EXPECT_NE(text.find(" RX 68 05 05 68 00 00 6C 01 00 6D 16"), std::string::npos) << text;
     EXPECT_NE(text.find(" TX 68 0B 0B 68 00 00 08"), std::string::npos) << text;
-    remove_tree(dir);
+    RemoveTree(dir);
 }
 
 TEST(SimProgram, FaultOptionsTakeEffect)
 {
-    const std::string dir = make_temp_dir();
-    Child c = spawn_sim({"--com", "5", "--no-answer=1", "--fc09", "--log", dir + "/l"}, dir);
+    const std::string dir = MakeTempDir();
+    Child c = SpawnSim({"--com", "5", "--no-answer=1", "--fc09", "--log", dir + "/l"}, dir);
     ASSERT_GT(c.pid, 0);
-    ASSERT_EQ(read_line(c.out, 5s).rfind("ready", 0), 0u);
+    ASSERT_EQ(ReadLine(c.out, 5s).rfind("ready", 0), 0u);
     {
         Line port(dir + "/OrbKX52/COM5");
-        port.send(kRead0);
-        EXPECT_TRUE(port.receive(1, 300ms).empty());
-        port.send(kRead0);
-        const Bytes a = port.receive(17);
+        port.Send(kRead0);
+        EXPECT_TRUE(port.Receive(1, 300ms).empty());
+        port.Send(kRead0);
+        const Bytes a = port.Receive(17);
         ASSERT_EQ(a.size(), 17u);
         EXPECT_EQ(a[6], 0x09);
     }
     ::kill(c.pid, SIGTERM);
-    EXPECT_EQ(wait_exit(c.pid), 0);
+    EXPECT_EQ(WaitExit(c.pid), 0);
     ::close(c.out);
-    remove_tree(dir);
+    RemoveTree(dir);
 }
