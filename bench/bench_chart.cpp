@@ -63,7 +63,10 @@ double Median(std::vector<double> v)
     return v.empty() ? 0.0 : v[v.size() / 2];
 }
 
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+double Ms(Clock::duration d)
+{
+    return std::chrono::duration<double, std::milli>(d).count();
+}
 
 // Processor time of this thread, in milliseconds.
 double ThreadMs()
@@ -103,7 +106,7 @@ Result TimeLiveChart(Shape shape, int width, int height, int dpr, long points, b
         chart.AddPoint(kStart + static_cast<double>(next) * kSecond, Value(shape, next), 0x000000FFu);
     chart.SetLegendFirst(static_cast<int>(points) - 20);
     QImage image = Target(width, height, dpr);
-    chart.render(&image);  // builds the cache once
+    chart.render(&image); // builds the cache once
 
     Result r;
     std::vector<double> samples, cpu;
@@ -120,8 +123,11 @@ Result TimeLiveChart(Shape shape, int width, int height, int dpr, long points, b
     r.cpuMs = Median(cpu);
     if (const char* dir = std::getenv("KX52_BENCH_IMAGES"))
         image.save(QStringLiteral("%1/livechart_%2x%3%4_%5_%6_%7.png")
-                       .arg(QString::fromLocal8Bit(dir)).arg(width).arg(height)
-                       .arg(dpr > 1 ? QStringLiteral("@%1").arg(dpr) : QString()).arg(points)
+                       .arg(QString::fromLocal8Bit(dir))
+                       .arg(width)
+                       .arg(height)
+                       .arg(dpr > 1 ? QStringLiteral("@%1").arg(dpr) : QString())
+                       .arg(points)
                        .arg(shape == Shape::Wave ? QStringLiteral("wave") : QStringLiteral("drift"))
                        .arg(view3d ? QStringLiteral("3d") : QStringLiteral("2d")));
 
@@ -168,9 +174,7 @@ double TimeQtCharts(Shape shape, int width, int height, int dpr, long points, in
     auto* series = new QLineSeries;
     QList<QPointF> data;
     data.reserve(points);
-    auto msecs = [](long i) {
-        return (kStart + static_cast<double>(i) * kSecond - kEpochOffsetDays) * 86400000.0;
-    };
+    auto msecs = [](long i) { return (kStart + static_cast<double>(i) * kSecond - kEpochOffsetDays) * 86400000.0; };
     long next = 0;
     for (; next < points; ++next)
         data.append(QPointF(msecs(next), Value(shape, next)));
@@ -216,13 +220,16 @@ double TimeQtCharts(Shape shape, int width, int height, int dpr, long points, in
     }
     if (const char* dir = std::getenv("KX52_BENCH_IMAGES"))
         image.save(QStringLiteral("%1/qtcharts_%2x%3%4_%5_%6.png")
-                       .arg(QString::fromLocal8Bit(dir)).arg(width).arg(height)
-                       .arg(dpr > 1 ? QStringLiteral("@%1").arg(dpr) : QString()).arg(points)
+                       .arg(QString::fromLocal8Bit(dir))
+                       .arg(width)
+                       .arg(height)
+                       .arg(dpr > 1 ? QStringLiteral("@%1").arg(dpr) : QString())
+                       .arg(points)
                        .arg(shape == Shape::Wave ? QStringLiteral("wave") : QStringLiteral("drift")));
     return Median(samples);
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {

@@ -190,10 +190,10 @@ void Orbena52Sim::Process(std::span<const std::uint8_t> bytes)
         if (!plan.for_us)
             continue;
         baud = last_speed_.load();
-        const auto request_end = config_.pacing
-            ? chunk_time_ + std::chrono::microseconds(static_cast<long long>(e.frame.raw.size()) * kBitsPerChar *
-                                                      1000000LL / baud)
-            : Clock::now();
+        const auto request_end =
+            config_.pacing ? chunk_time_ + std::chrono::microseconds(static_cast<long long>(e.frame.raw.size()) *
+                                                                     kBitsPerChar * 1000000LL / baud)
+                           : Clock::now();
         if (plan.vanish && plan.unplug_at > 0 && plan.unplug_at < plan.answer.size())
             plan.answer.resize(plan.unplug_at);
         Transmit(plan, request_end, baud);
@@ -253,8 +253,8 @@ void Orbena52Sim::Transmit(const Plan& plan, Clock::time_point request_end, int 
         return;
     const std::size_t n = plan.answer.size();
     const auto char_time = config_.pacing
-        ? std::chrono::nanoseconds(static_cast<long long>(kBitsPerChar) * 1000000000LL / baud)
-        : std::chrono::nanoseconds(0);
+                               ? std::chrono::nanoseconds(static_cast<long long>(kBitsPerChar) * 1000000000LL / baud)
+                               : std::chrono::nanoseconds(0);
     const auto start = std::max(request_end, Clock::now()) + std::chrono::milliseconds(plan.delay_ms);
     const auto pause = std::chrono::milliseconds(plan.pause_ms);
     // Byte i is complete on the line one character time after byte i - 1.
@@ -290,7 +290,10 @@ void Orbena52Sim::Inject(Fault f, int count, std::optional<int> param)
         station_.Faults().Set(f, count, param);
     }
     Record(SimRecord::Dir::Note, {},
-           std::string("fault ") + FaultName(f) + (count == 0 ? " off" : count < 0 ? " always" : " for " + std::to_string(count)));
+           std::string("fault ") + FaultName(f) +
+               (count == 0  ? " off"
+                : count < 0 ? " always"
+                            : " for " + std::to_string(count)));
 }
 
 void Orbena52Sim::ClearFaults()

@@ -23,8 +23,8 @@ struct SimConfig {
     int com = 1;
     std::uint8_t address = 0;
     bool pacing = true;
-    std::string config_dir;   // empty: $XDG_CONFIG_HOME or ~/.config
-    std::FILE* log = stderr;  // nullptr: no log
+    std::string config_dir;  // empty: $XDG_CONFIG_HOME or ~/.config
+    std::FILE* log = stderr; // nullptr: no log
 };
 
 // One line of traffic as the simulator saw it.
@@ -96,7 +96,7 @@ private:
     std::chrono::steady_clock::time_point epoch_;
     std::chrono::steady_clock::time_point chunk_time_;
 
-    std::mutex mutex_;  // guards station_ and history_
+    std::mutex mutex_; // guards station_ and history_
     SimStation station_;
     std::vector<SimRecord> history_;
 

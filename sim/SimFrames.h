@@ -35,8 +35,8 @@ struct Frame {
     std::uint8_t da = 0;
     std::uint8_t sa = 0;
     std::uint8_t fc = 0;
-    Bytes data;  // long frames only: the bytes between FC and FCS
-    Bytes raw;   // the whole frame as received
+    Bytes data; // long frames only: the bytes between FC and FCS
+    Bytes raw;  // the whole frame as received
 };
 
 enum class ScanResult { Valid, Incomplete, Invalid };
@@ -55,8 +55,8 @@ class FrameParser {
 public:
     struct Event {
         bool is_frame = false;
-        Frame frame;       // when is_frame
-        Bytes discarded;   // otherwise
+        Frame frame;     // when is_frame
+        Bytes discarded; // otherwise
     };
 
     explicit FrameParser(double idle_gap = 0.05) : idle_gap_(idle_gap) {}

@@ -17,9 +17,9 @@ inline constexpr std::size_t kTableLength[5] = {8, 12, 8, 1, 1};
 inline constexpr std::uint8_t kSumResetByte = 0x5A;
 
 // CONFIG bits the model acts on.
-inline constexpr std::uint8_t kConfigPerHour = 0x08;   // bit 3: sum per hour (else per minute)
-inline constexpr std::uint8_t kConfigSqrt = 0x10;      // bit 4: square-rooted input
-inline constexpr std::uint8_t kConfig4to20 = 0x20;     // bit 5: 4..20 mA input (else 0..20 mA)
+inline constexpr std::uint8_t kConfigPerHour = 0x08; // bit 3: sum per hour (else per minute)
+inline constexpr std::uint8_t kConfigSqrt = 0x10;    // bit 4: square-rooted input
+inline constexpr std::uint8_t kConfig4to20 = 0x20;   // bit 5: 4..20 mA input (else 0..20 mA)
 
 // Result of a write: accepted, or refused with this reason.
 enum class WriteResult { Accepted, ReadOnly, UnknownTable, WrongLength, BadValue };

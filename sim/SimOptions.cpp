@@ -21,7 +21,7 @@ bool ParseInt(const std::string& text, int lo, int hi, int& out)
 struct FaultOptionDef {
     const char* name;
     Fault fault;
-    bool takes_value;  // VALUE[,K]; otherwise only [=K]
+    bool takes_value; // VALUE[,K]; otherwise only [=K]
     int lo;
     int hi;
 };

@@ -17,9 +17,9 @@ struct FaultOption {
 struct SimOptions {
     int com = 1;
     int address = 0;
-    std::string log_path;  // empty: stderr
+    std::string log_path; // empty: stderr
     bool pacing = true;
-    int back_after_ms = -1;  // after a vanish: reappear this much later (-1: exit)
+    int back_after_ms = -1; // after a vanish: reappear this much later (-1: exit)
     std::vector<FaultOption> faults;
     bool help = false;
     bool version = false;

@@ -38,31 +38,52 @@ bool MakeDirs(const std::string& path, std::string& error)
 int BaudFromSpeed(unsigned speed)
 {
     switch (static_cast<speed_t>(speed)) {
-    case B50: return 50;
-    case B75: return 75;
-    case B110: return 110;
-    case B134: return 134;
-    case B150: return 150;
-    case B200: return 200;
-    case B300: return 300;
-    case B600: return 600;
-    case B1200: return 1200;
-    case B1800: return 1800;
-    case B2400: return 2400;
-    case B4800: return 4800;
-    case B9600: return 9600;
-    case B19200: return 19200;
-    case B38400: return 38400;
-    case B57600: return 57600;
-    case B115200: return 115200;
-    case B230400: return 230400;
+    case B50:
+        return 50;
+    case B75:
+        return 75;
+    case B110:
+        return 110;
+    case B134:
+        return 134;
+    case B150:
+        return 150;
+    case B200:
+        return 200;
+    case B300:
+        return 300;
+    case B600:
+        return 600;
+    case B1200:
+        return 1200;
+    case B1800:
+        return 1800;
+    case B2400:
+        return 2400;
+    case B4800:
+        return 4800;
+    case B9600:
+        return 9600;
+    case B19200:
+        return 19200;
+    case B38400:
+        return 38400;
+    case B57600:
+        return 57600;
+    case B115200:
+        return 115200;
+    case B230400:
+        return 230400;
 #ifdef B460800
-    case B460800: return 460800;
+    case B460800:
+        return 460800;
 #endif
 #ifdef B921600
-    case B921600: return 921600;
+    case B921600:
+        return 921600;
 #endif
-    default: return 0;
+    default:
+        return 0;
     }
 }
 
@@ -109,7 +130,7 @@ bool SimPty::Open(int com, const std::string& config_dir, std::string& error)
         Close();
         return false;
     }
-    struct stat st{};
+    struct stat st {};
     if (::lstat(link.c_str(), &st) == 0) {
         if (!S_ISLNK(st.st_mode)) {
             error = link + " exists and is not a link; not replaced";

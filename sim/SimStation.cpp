@@ -26,11 +26,16 @@ constexpr std::uint8_t kGarbage[] = {0xFF, 0x00, 0xE5, 0x7E, 0x55, 0xAA, 0x01, 0
 const char* WriteResultText(WriteResult r)
 {
     switch (r) {
-    case WriteResult::Accepted: return "accepted";
-    case WriteResult::ReadOnly: return "refused: read-only table";
-    case WriteResult::UnknownTable: return "refused: no such table";
-    case WriteResult::WrongLength: return "refused: wrong data length";
-    case WriteResult::BadValue: return "refused: value not allowed";
+    case WriteResult::Accepted:
+        return "accepted";
+    case WriteResult::ReadOnly:
+        return "refused: read-only table";
+    case WriteResult::UnknownTable:
+        return "refused: no such table";
+    case WriteResult::WrongLength:
+        return "refused: wrong data length";
+    case WriteResult::BadValue:
+        return "refused: value not allowed";
     }
     return "?";
 }
@@ -40,19 +45,32 @@ const char* WriteResultText(WriteResult r)
 const char* FaultName(Fault f)
 {
     switch (f) {
-    case Fault::NoAnswer: return "no-answer";
-    case Fault::BadFcs: return "bad-fcs";
-    case Fault::WrongFc: return "fc09";
-    case Fault::Cut: return "cut";
-    case Fault::Delay: return "delay";
-    case Fault::Pause: return "pause";
-    case Fault::RefuseWrites: return "refuse-writes";
-    case Fault::Garbage: return "garbage";
-    case Fault::OtherSource: return "other-source";
-    case Fault::ForeignIdent: return "foreign-ident";
-    case Fault::Vanish: return "vanish-after";
-    case Fault::E5Ack: return "e5-ack";
-    case Fault::Unplug: return "unplug";
+    case Fault::NoAnswer:
+        return "no-answer";
+    case Fault::BadFcs:
+        return "bad-fcs";
+    case Fault::WrongFc:
+        return "fc09";
+    case Fault::Cut:
+        return "cut";
+    case Fault::Delay:
+        return "delay";
+    case Fault::Pause:
+        return "pause";
+    case Fault::RefuseWrites:
+        return "refuse-writes";
+    case Fault::Garbage:
+        return "garbage";
+    case Fault::OtherSource:
+        return "other-source";
+    case Fault::ForeignIdent:
+        return "foreign-ident";
+    case Fault::Vanish:
+        return "vanish-after";
+    case Fault::E5Ack:
+        return "e5-ack";
+    case Fault::Unplug:
+        return "unplug";
     }
     return "?";
 }
@@ -60,13 +78,20 @@ const char* FaultName(Fault f)
 int DefaultFaultParam(Fault f)
 {
     switch (f) {
-    case Fault::Cut: return 1;
-    case Fault::Delay: return 600;
-    case Fault::Pause: return 150;
-    case Fault::RefuseWrites: return 0x02;
-    case Fault::Garbage: return 3;
-    case Fault::OtherSource: return -1;  // own address + 1
-    default: return 0;
+    case Fault::Cut:
+        return 1;
+    case Fault::Delay:
+        return 600;
+    case Fault::Pause:
+        return 150;
+    case Fault::RefuseWrites:
+        return 0x02;
+    case Fault::Garbage:
+        return 3;
+    case Fault::OtherSource:
+        return -1; // own address + 1
+    default:
+        return 0;
     }
 }
 

@@ -14,19 +14,19 @@
 namespace sim {
 
 enum class Fault {
-    NoAnswer,       // the answer is withheld
-    BadFcs,         // the answer's check sum is wrong
-    WrongFc,        // a data answer carries FC 0x09 instead of 0x08
-    Cut,            // the answer loses its last `param` bytes
-    Delay,          // `param` ms of silence before the answer
-    Pause,          // `param` ms of silence in the middle of the answer
-    RefuseWrites,   // a write is not applied and is acknowledged with FC `param`
-    Garbage,        // `param` stray bytes go out before the answer
-    OtherSource,    // the answer comes from source address `param`
-    ForeignIdent,   // identification answered in another family's format
-    Vanish,         // the port disappears after `count` exchanges
-    E5Ack,          // a write is applied and acknowledged with the single byte 0xE5
-    Unplug,         // the port disappears in the middle of the answer
+    NoAnswer,     // the answer is withheld
+    BadFcs,       // the answer's check sum is wrong
+    WrongFc,      // a data answer carries FC 0x09 instead of 0x08
+    Cut,          // the answer loses its last `param` bytes
+    Delay,        // `param` ms of silence before the answer
+    Pause,        // `param` ms of silence in the middle of the answer
+    RefuseWrites, // a write is not applied and is acknowledged with FC `param`
+    Garbage,      // `param` stray bytes go out before the answer
+    OtherSource,  // the answer comes from source address `param`
+    ForeignIdent, // identification answered in another family's format
+    Vanish,       // the port disappears after `count` exchanges
+    E5Ack,        // a write is applied and acknowledged with the single byte 0xE5
+    Unplug,       // the port disappears in the middle of the answer
 };
 inline constexpr std::size_t kFaultCount = 13;
 inline constexpr int kAlways = -1;
@@ -60,16 +60,16 @@ enum class RequestKind { ReadTable, WriteTable, Probe, IdentType, IdentVersion, 
 inline constexpr std::size_t kRequestKinds = 6;
 
 struct Plan {
-    bool for_us = false;            // addressed to this station
+    bool for_us = false; // addressed to this station
     RequestKind kind = RequestKind::Other;
     int table = -1;
-    Bytes answer;                   // empty: nothing is sent
-    int delay_ms = 0;               // silence before the answer
-    std::size_t pause_at = 0;       // bytes sent before the pause
-    int pause_ms = 0;               // silence after pause_at bytes
-    bool vanish = false;            // close the port after this exchange
-    std::size_t unplug_at = 0;      // with vanish: bytes sent before the port goes (0: all)
-    std::string note;               // what happened, for the log
+    Bytes answer;              // empty: nothing is sent
+    int delay_ms = 0;          // silence before the answer
+    std::size_t pause_at = 0;  // bytes sent before the pause
+    int pause_ms = 0;          // silence after pause_at bytes
+    bool vanish = false;       // close the port after this exchange
+    std::size_t unplug_at = 0; // with vanish: bytes sent before the port goes (0: all)
+    std::string note;          // what happened, for the log
 };
 
 class SimStation {

@@ -58,7 +58,7 @@ int main(int argc, char** argv)
     for (const sim::FaultOption& f : opts.faults)
         simulator.Inject(f.fault, f.count, f.param);
 
-    struct sigaction sa{};
+    struct sigaction sa {};
     sa.sa_handler = OnStopSignal;
     sigemptyset(&sa.sa_mask);
     g_sim = &simulator;
@@ -76,7 +76,9 @@ int main(int argc, char** argv)
 
     simulator.Run();
     while (simulator.Vanished() && opts.back_after_ms >= 0) {
-        struct timespec pause{opts.back_after_ms / 1000, (opts.back_after_ms % 1000) * 1000000L};
+        struct timespec pause {
+            opts.back_after_ms / 1000, (opts.back_after_ms % 1000) * 1000000L
+        };
         while (::nanosleep(&pause, &pause) != 0 && errno == EINTR) {
         }
         if (!simulator.Reappear(error)) {

@@ -35,8 +35,8 @@ QString ErrorBoxText(const QString& message)
 
 void ShowErrorBox(const QString& message)
 {
-    ShowMessageBox(QApplication::activeWindow(), QMessageBox::Critical, QStringLiteral("KX-52"),
-                   ErrorBoxText(message), QMessageBox::Ok);
+    ShowMessageBox(QApplication::activeWindow(), QMessageBox::Critical, QStringLiteral("KX-52"), ErrorBoxText(message),
+                   QMessageBox::Ok);
 }
 
 void ShowHandlerError(const QString& message)

@@ -34,8 +34,8 @@ bool ParseInt32(const std::string& text, std::int32_t& value)
             return false;
     }
     const std::int64_t signed_value = negative ? -magnitude : magnitude;
-    if (signed_value > std::numeric_limits<std::int32_t>::max()
-        || signed_value < std::numeric_limits<std::int32_t>::min())
+    if (signed_value > std::numeric_limits<std::int32_t>::max() ||
+        signed_value < std::numeric_limits<std::int32_t>::min())
         return false;
     value = static_cast<std::int32_t>(signed_value);
     return true;

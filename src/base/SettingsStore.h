@@ -28,7 +28,6 @@ public:
     // "Failed to set data for '<name>'" when that fails.
     void StoreInt(const std::string& section, const std::string& name, std::int32_t value);
 
-
     // Told of every value written, in the order written (the program's
     // shutdown order is part of its behaviour; tests watch it here).
     std::function<void(const std::string& section, const std::string& name, std::int32_t value)> on_store;

@@ -41,8 +41,7 @@ struct SettingsStore::Impl {
     }
 };
 
-SettingsStore::SettingsStore(const std::string& key, const std::string& folder)
-    : impl_(std::make_unique<Impl>())
+SettingsStore::SettingsStore(const std::string& key, const std::string& folder) : impl_(std::make_unique<Impl>())
 {
     const QString dir = folder.empty() ? QString::fromStdString(UserConfigDir()) : QString::fromStdString(folder);
     impl_->path = QDir(dir).filePath(QString::fromStdString(key) + QStringLiteral(".ini"));
@@ -94,8 +93,7 @@ void SettingsStore::StoreInt(const std::string& section, const std::string& name
     // a write that failed part way would lose the values already there.
     QSaveFile file(impl_->path);
     if (!file.open(QIODevice::WriteOnly) ||
-        file.write(out.data(), static_cast<qint64>(out.size())) != static_cast<qint64>(out.size()) ||
-        !file.commit())
+        file.write(out.data(), static_cast<qint64>(out.size())) != static_cast<qint64>(out.size()) || !file.commit())
         throw KxError("Failed to set data for '" + name + "'");
     if (on_store)
         on_store(section, name, value);

@@ -15,16 +15,14 @@ struct SettingsStore::Impl {
     std::string key;
 };
 
-SettingsStore::SettingsStore(const std::string& key, const std::string& folder)
-    : impl_(std::make_unique<Impl>())
+SettingsStore::SettingsStore(const std::string& key, const std::string& folder) : impl_(std::make_unique<Impl>())
 {
     // Tests give a throwaway key to hold the program key, so they never
     // reach the user's own HKEY_CURRENT_USER\<key>.
     impl_->key = folder.empty() ? key : folder + "\\" + key;
     DWORD disposition = 0;
     if (RegCreateKeyExA(HKEY_CURRENT_USER, impl_->key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                        nullptr, &impl_->root, &disposition)
-        != ERROR_SUCCESS)
+                        nullptr, &impl_->root, &disposition) != ERROR_SUCCESS)
         impl_->root = nullptr;
 }
 
@@ -67,10 +65,8 @@ void SettingsStore::StoreInt(const std::string& section, const std::string& name
 {
     HKEY sub = nullptr;
     DWORD disposition = 0;
-    if (impl_->root == nullptr
-        || RegCreateKeyExA(impl_->root, section.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                           nullptr, &sub, &disposition)
-               != ERROR_SUCCESS)
+    if (impl_->root == nullptr || RegCreateKeyExA(impl_->root, section.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                                  KEY_ALL_ACCESS, nullptr, &sub, &disposition) != ERROR_SUCCESS)
         throw KxError("Failed to create key " + section);
     const std::string text = std::to_string(value);
     const LONG rc = RegSetValueExA(sub, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),

@@ -5,7 +5,8 @@
 #include <pwd.h>
 #include <unistd.h>
 
-std::string UserConfigDir() {
+std::string UserConfigDir()
+{
     // A relative XDG_CONFIG_HOME is to be ignored, like an unset one.
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
     if (xdg != nullptr && xdg[0] == '/') {

@@ -2,7 +2,8 @@
 
 #include <windows.h>
 
-std::string UserConfigDir() {
+std::string UserConfigDir()
+{
     // %APPDATA%, the user's roaming application data folder.
     char buffer[MAX_PATH];
     const DWORD length = ::GetEnvironmentVariableA("APPDATA", buffer, MAX_PATH);

@@ -80,8 +80,8 @@ Decimal ExactDecimal(double magnitude)
         const std::string text = ToDecimalText(number);
         return TrimmedDecimal(text, static_cast<int>(text.size()));
     }
-    static constexpr std::uint32_t kPowersOf5[] = {1, 5, 25, 125, 625, 3125, 15625, 78125, 390625,
-                                                   1953125, 9765625, 48828125, 244140625, 1220703125};
+    static constexpr std::uint32_t kPowersOf5[] = {1,     5,      25,      125,     625,      3125,      15625,
+                                                   78125, 390625, 1953125, 9765625, 48828125, 244140625, 1220703125};
     for (int left = -exponent; left > 0; left -= 13)
         MultiplySmall(number, kPowersOf5[std::min(left, 13)]);
     const std::string text = ToDecimalText(number);
@@ -124,8 +124,7 @@ char DigitAt(const Decimal& number, int index)
 
 } // namespace
 
-std::string FormatFixed(float value, int significant_digits, int decimals,
-                        const std::string& decimal_separator)
+std::string FormatFixed(float value, int significant_digits, int decimals, const std::string& decimal_separator)
 {
     significant_digits = std::max(significant_digits, 1);
     decimals = std::max(decimals, 0);

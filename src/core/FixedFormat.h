@@ -21,5 +21,4 @@
 // `significant_digits` below 1 counts as 1 and negative `decimals` as 0.
 #include <string>
 
-std::string FormatFixed(float value, int significant_digits, int decimals,
-                        const std::string& decimal_separator);
+std::string FormatFixed(float value, int significant_digits, int decimals, const std::string& decimal_separator);

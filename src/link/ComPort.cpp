@@ -16,25 +16,29 @@ constexpr std::uint32_t kConstantMs = 500;
 
 // The name the user knows the port by, also in every message: "COM" and the
 // number, COM0 for "žádný port".
-std::string ComName(std::int32_t n) {
+std::string ComName(std::int32_t n)
+{
     return "COM" + std::to_string(n);
 }
 
 // Speeds below 1 cannot be set; they are passed as 0, which every back end
 // refuses, instead of wrapping round to a huge unsigned speed.
-std::uint32_t SpeedArgument(std::int32_t baud) {
+std::uint32_t SpeedArgument(std::int32_t baud)
+{
     return baud > 0 ? static_cast<std::uint32_t>(baud) : 0u;
 }
 
-}  // namespace
+} // namespace
 
 ComPort::ComPort(std::unique_ptr<SerialBackend> backend) : backend_(std::move(backend)) {}
 
-ComPort::~ComPort() {
+ComPort::~ComPort()
+{
     ClosePort();
 }
 
-std::int32_t ComPort::OpenPort(std::int32_t n) {
+std::int32_t ComPort::OpenPort(std::int32_t n)
+{
     const std::string name = ComName(n);
     // A port still open from an earlier action is closed first: the new
     // opening would otherwise be refused by our own exclusive hold, and the
@@ -63,17 +67,20 @@ std::int32_t ComPort::OpenPort(std::int32_t n) {
     return 0;
 }
 
-void ComPort::RaiseOpenError() {
+void ComPort::RaiseOpenError()
+{
     throw KxError("Sériový port " + port_name + " nelze otevřít");
 }
 
-void ComPort::ClosePort() {
+void ComPort::ClosePort()
+{
     if (backend_ && backend_->IsOpen()) {
         backend_->Close();
     }
 }
 
-void ComPort::ApplyLineSettings() {
+void ComPort::ApplyLineSettings()
+{
     // The name is taken before anything can reset the selection.
     const std::string name = ComName(com_index);
     if (!backend_->ApplyLineState()) {
@@ -81,12 +88,14 @@ void ComPort::ApplyLineSettings() {
     }
 }
 
-void ComPort::SetLineSpeed(std::int32_t baud) {
+void ComPort::SetLineSpeed(std::int32_t baud)
+{
     baud_rate = baud;
     backend_->SetSpeed(SpeedArgument(baud));
 }
 
-std::uint8_t ComPort::ReadBytes(std::uint8_t* buffer, std::uint32_t wanted, std::uint32_t& received) {
+std::uint8_t ComPort::ReadBytes(std::uint8_t* buffer, std::uint32_t wanted, std::uint32_t& received)
+{
     received = 0;
     if (!backend_->IsOpen() || (buffer == nullptr && wanted > 0)) {
         return 0;
@@ -97,7 +106,8 @@ std::uint8_t ComPort::ReadBytes(std::uint8_t* buffer, std::uint32_t wanted, std:
     return ok ? 1 : 0;
 }
 
-std::uint8_t ComPort::WriteBytes(const std::uint8_t* buffer, std::uint32_t count, std::uint32_t& written) {
+std::uint8_t ComPort::WriteBytes(const std::uint8_t* buffer, std::uint32_t count, std::uint32_t& written)
+{
     written = 0;
     if (!backend_->IsOpen() || (buffer == nullptr && count > 0)) {
         return 0;
@@ -112,28 +122,33 @@ std::uint8_t ComPort::WriteBytes(const std::uint8_t* buffer, std::uint32_t count
     return ok ? 1 : 0;
 }
 
-void ComPort::PurgeRx() {
+void ComPort::PurgeRx()
+{
     if (backend_->IsOpen()) {
         backend_->PurgeRx();
     }
 }
 
-void ComPort::PurgeTx() {
+void ComPort::PurgeTx()
+{
     if (backend_->IsOpen()) {
         backend_->PurgeTx();
     }
 }
 
-bool ComPort::IsOpen() const {
+bool ComPort::IsOpen() const
+{
     return backend_->IsOpen();
 }
 
-void ComPort::ResetSelection() {
+void ComPort::ResetSelection()
+{
     com_index = 0;
     OnPortSelectionReset();
 }
 
-void ComPort::FailAfterOpen(const std::string& message) {
+void ComPort::FailAfterOpen(const std::string& message)
+{
     backend_->Close();
     ResetSelection();
     throw KxError(message);

@@ -11,13 +11,14 @@ public:
     // Appends the data bytes of `raw` to `out` at `received` (advanced);
     // `out` needs room for `count` more bytes. False on a line-error mark or
     // on input that a marking driver never produces.
-    bool Decode(const std::uint8_t* raw, std::size_t count, std::uint8_t* out, std::size_t& received) {
+    bool Decode(const std::uint8_t* raw, std::size_t count, std::uint8_t* out, std::size_t& received)
+    {
         for (std::size_t i = 0; i < count; ++i) {
             const std::uint8_t byte = raw[i];
             if (pending_ff_) {
                 pending_ff_ = false;
                 if (byte != 0xFF) {
-                    return false;  // \377 \0: a line error
+                    return false; // \377 \0: a line error
                 }
                 out[received++] = 0xFF;
                 continue;

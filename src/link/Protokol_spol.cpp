@@ -21,9 +21,9 @@ namespace {
 constexpr std::uint8_t kStartLong = 0x68;
 constexpr std::uint8_t kStartShort = 0x10;
 constexpr std::uint8_t kEnd = 0x16;
-constexpr std::uint8_t kFcSendRequest = 0x6C;  // send and request data
-constexpr std::uint8_t kFcSendAck = 0x63;      // send data with acknowledge
-constexpr std::uint8_t kFcStatus = 0x69;       // station status request
+constexpr std::uint8_t kFcSendRequest = 0x6C; // send and request data
+constexpr std::uint8_t kFcSendAck = 0x63;     // send data with acknowledge
+constexpr std::uint8_t kFcStatus = 0x69;      // station status request
 constexpr std::uint8_t kFcDataAnswer = 0x08;
 constexpr std::uint8_t kFcAckPositive = 0x00;
 constexpr std::uint8_t kBroadcast = 127;
@@ -185,18 +185,36 @@ std::uint8_t read_ident_text(std::uint8_t service, char* area)
 
 } // namespace
 
-void link_set_port(LinkPort* p) { port = p; }
-void link_set_message_handler(LinkMessageHandler handler) { message_handler = handler; }
-void link_set_sleep_hook(LinkSleepHook hook) { sleep_hook = hook; }
+void link_set_port(LinkPort* p)
+{
+    port = p;
+}
+void link_set_message_handler(LinkMessageHandler handler)
+{
+    message_handler = handler;
+}
+void link_set_sleep_hook(LinkSleepHook hook)
+{
+    sleep_hook = hook;
+}
 
 void link_pause(int milliseconds)
 {
     pause_ms(milliseconds);
 }
 
-void set_dest_address(std::uint8_t address) { DA = address; }
-void set_source_address(std::uint8_t address) { SA = address; }
-std::uint8_t get_dest_address() { return DA; }
+void set_dest_address(std::uint8_t address)
+{
+    DA = address;
+}
+void set_source_address(std::uint8_t address)
+{
+    SA = address;
+}
+std::uint8_t get_dest_address()
+{
+    return DA;
+}
 
 bool data_answer_valid(const std::uint8_t* frame, std::uint32_t received)
 {
@@ -257,8 +275,7 @@ std::uint8_t read_table(std::uint8_t table)
     // The answer must carry exactly the table's bytes: a shorter frame
     // followed by other bytes would otherwise fill the variables with its
     // check sum, end byte and whatever came after.
-    const bool ok = received == wanted && data_answer_valid(rx_frame, received) &&
-                    rx_frame[1] == data_length + 3;
+    const bool ok = received == wanted && data_answer_valid(rx_frame, received) && rx_frame[1] == data_length + 3;
     if (!ok) {
         purge_after_failure();
         return 0;
@@ -298,11 +315,20 @@ std::uint8_t write_table_byte(std::uint8_t table, std::uint8_t value)
     return await_ack(length);
 }
 
-std::uint8_t zero_sum() { return write_table_byte(4, 0x5A); }
+std::uint8_t zero_sum()
+{
+    return write_table_byte(4, 0x5A);
+}
 
-std::uint8_t read_device_type() { return read_ident_text(kServiceIdent, device_type); }
+std::uint8_t read_device_type()
+{
+    return read_ident_text(kServiceIdent, device_type);
+}
 
-std::uint8_t read_device_version() { return read_ident_text(kServiceVersion, device_version); }
+std::uint8_t read_device_version()
+{
+    return read_ident_text(kServiceVersion, device_version);
+}
 
 std::uint8_t read_foreign_ident()
 {
@@ -337,9 +363,27 @@ std::uint8_t probe_address()
     return short_ack_positive(rx_frame, received) ? 1 : 0;
 }
 
-const std::uint8_t* link_rx_frame() { return rx_frame; }
-std::uint8_t link_fc() { return FC; }
-std::uint8_t link_le() { return LE; }
-const char* device_type_area() { return device_type; }
-const char* device_version_area() { return device_version; }
-const char* foreign_ident_area() { return foreign_ident; }
+const std::uint8_t* link_rx_frame()
+{
+    return rx_frame;
+}
+std::uint8_t link_fc()
+{
+    return FC;
+}
+std::uint8_t link_le()
+{
+    return LE;
+}
+const char* device_type_area()
+{
+    return device_type;
+}
+const char* device_version_area()
+{
+    return device_version;
+}
+const char* foreign_ident_area()
+{
+    return foreign_ident;
+}

@@ -50,9 +50,9 @@ struct SpeedCode {
 // The speeds that have a Bxxx code on this system; every other speed goes
 // through serial_speed::SetExact.
 constexpr SpeedCode kSpeedCodes[] = {
-    {50, B50},         {75, B75},         {110, B110},       {134, B134},       {150, B150},
-    {200, B200},       {300, B300},       {600, B600},       {1200, B1200},     {1800, B1800},
-    {2400, B2400},     {4800, B4800},     {9600, B9600},     {19200, B19200},   {38400, B38400},
+    {50, B50},           {75, B75},     {110, B110},   {134, B134},     {150, B150},
+    {200, B200},         {300, B300},   {600, B600},   {1200, B1200},   {1800, B1800},
+    {2400, B2400},       {4800, B4800}, {9600, B9600}, {19200, B19200}, {38400, B38400},
 #ifdef B57600
     {57600, B57600},
 #endif
@@ -100,7 +100,8 @@ constexpr SpeedCode kSpeedCodes[] = {
 #endif
 };
 
-bool StandardSpeedCode(std::uint32_t baud, speed_t& code) {
+bool StandardSpeedCode(std::uint32_t baud, speed_t& code)
+{
     for (const SpeedCode& entry : kSpeedCodes) {
         if (entry.baud == baud) {
             code = entry.code;
@@ -124,7 +125,8 @@ constexpr tcflag_t kFormatCflags = CSIZE | CSTOPB | CREAD | CLOCAL;
 
 // A driver may round an unusual speed to the nearest one its clock can make;
 // a serial line tolerates about 2 %.
-bool SpeedClose(std::uint32_t actual, std::uint32_t wanted) {
+bool SpeedClose(std::uint32_t actual, std::uint32_t wanted)
+{
     const std::uint32_t diff = actual > wanted ? actual - wanted : wanted - actual;
     return static_cast<std::uint64_t>(diff) * 50u <= wanted;
 }
@@ -133,7 +135,8 @@ class PosixSerialBackend final : public SerialBackend {
 public:
     ~PosixSerialBackend() override { Close(); }
 
-    bool Open(const std::string& device_path) override {
+    bool Open(const std::string& device_path) override
+    {
         Close();
         if (device_path.empty()) {
             return false;
@@ -162,7 +165,8 @@ public:
 
     bool IsOpen() const override { return fd_ >= 0; }
 
-    void Close() override {
+    void Close() override
+    {
         if (fd_ < 0) {
             return;
         }
@@ -178,13 +182,15 @@ public:
         counters_ok_ = false;
     }
 
-    bool SetQueues(std::uint32_t, std::uint32_t) override {
+    bool SetQueues(std::uint32_t, std::uint32_t) override
+    {
         // The terminal layer sizes its own buffers; the call only refuses a
         // device that is no serial line at all.
         return fd_ >= 0 && ::isatty(fd_) == 1;
     }
 
-    bool SetTimeouts(std::uint32_t interval_ms, std::uint32_t per_byte_ms, std::uint32_t constant_ms) override {
+    bool SetTimeouts(std::uint32_t interval_ms, std::uint32_t per_byte_ms, std::uint32_t constant_ms) override
+    {
         if (fd_ < 0) {
             return false;
         }
@@ -194,7 +200,8 @@ public:
         return true;
     }
 
-    bool ReadLineState() override {
+    bool ReadLineState() override
+    {
         if (fd_ < 0) {
             return false;
         }
@@ -207,7 +214,8 @@ public:
         return true;
     }
 
-    void SetLineFormat(std::uint32_t baud_rate) override {
+    void SetLineFormat(std::uint32_t baud_rate) override
+    {
         speed_ = baud_rate;
         // Binary mode: no line editing, echo, signals or output processing.
         state_.c_iflag &= ~static_cast<tcflag_t>(ISTRIP | INLCR | IGNCR | ICRNL | IMAXBEL);
@@ -231,9 +239,13 @@ public:
         state_.c_cc[VTIME] = 0;
     }
 
-    void SetSpeed(std::uint32_t baud_rate) override { speed_ = baud_rate; }
+    void SetSpeed(std::uint32_t baud_rate) override
+    {
+        speed_ = baud_rate;
+    }
 
-    bool ApplyLineState() override {
+    bool ApplyLineState() override
+    {
         if (fd_ < 0 || !have_state_) {
             return false;
         }
@@ -274,7 +286,8 @@ public:
         return true;
     }
 
-    void PurgeRx() override {
+    void PurgeRx() override
+    {
         if (fd_ < 0) {
             return;
         }
@@ -282,14 +295,16 @@ public:
         marks_.Reset();
     }
 
-    void PurgeTx() override {
+    void PurgeTx() override
+    {
         if (fd_ < 0) {
             return;
         }
         ::tcflush(fd_, TCOFLUSH);
     }
 
-    bool Read(std::uint8_t* buffer, std::size_t wanted, std::size_t& received) override {
+    bool Read(std::uint8_t* buffer, std::size_t wanted, std::size_t& received) override
+    {
         received = 0;
         if (fd_ < 0 || failed_ || (buffer == nullptr && wanted > 0)) {
             return false;
@@ -300,8 +315,8 @@ public:
         if (wanted == 0) {
             return true;
         }
-        const auto total_deadline = Clock::now() +
-                                    std::chrono::milliseconds(static_cast<std::uint64_t>(per_byte_ms_) * wanted + constant_ms_);
+        const auto total_deadline =
+            Clock::now() + std::chrono::milliseconds(static_cast<std::uint64_t>(per_byte_ms_) * wanted + constant_ms_);
         auto deadline = total_deadline;
         while (received < wanted) {
             const auto now = Clock::now();
@@ -321,7 +336,7 @@ public:
                 return Fail();
             }
             if (ready == 0) {
-                continue;  // the deadline check above ends the read
+                continue; // the deadline check above ends the read
             }
             if ((pfd.revents & POLLIN) == 0) {
                 // POLLHUP, POLLERR, POLLNVAL with nothing left to read: the
@@ -335,10 +350,10 @@ public:
                 if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) {
                     continue;
                 }
-                return Fail();  // EIO, ENXIO: adapter pulled, pty closed
+                return Fail(); // EIO, ENXIO: adapter pulled, pty closed
             }
             if (got == 0) {
-                return Fail();  // end of file after poll() saw input: hung up
+                return Fail(); // end of file after poll() saw input: hung up
             }
             if (!marks_.Decode(raw, static_cast<std::size_t>(got), buffer, received)) {
                 return Fail();
@@ -352,7 +367,8 @@ public:
         return true;
     }
 
-    bool Write(const std::uint8_t* buffer, std::size_t count, std::size_t& written) override {
+    bool Write(const std::uint8_t* buffer, std::size_t count, std::size_t& written) override
+    {
         written = 0;
         if (fd_ < 0 || failed_ || (buffer == nullptr && count > 0)) {
             return false;
@@ -395,14 +411,16 @@ public:
     }
 
 private:
-    bool Fail() {
+    bool Fail()
+    {
         failed_ = true;
         return false;
     }
 
     // Whether the device took the requested line state: everything as asked,
     // except that a device without parity may have dropped the parity bits.
-    bool LineStateTaken(const termios& wanted) const {
+    bool LineStateTaken(const termios& wanted) const
+    {
         termios now{};
         if (::tcgetattr(fd_, &now) != 0) {
             return false;
@@ -412,7 +430,7 @@ private:
         }
         const tcflag_t parity_now = now.c_cflag & kParityCflags;
         if (parity_now != (wanted.c_cflag & kParityCflags) && parity_now != 0) {
-            return false;  // a parity other than the one asked for
+            return false; // a parity other than the one asked for
         }
         const tcflag_t iflags = INPCK | PARMRK | IGNPAR | ISTRIP | IXON | IXOFF | IXANY | ICRNL | INLCR | IGNCR;
         if ((now.c_iflag & iflags) != (wanted.c_iflag & iflags)) {
@@ -435,7 +453,8 @@ private:
     }
 
 #if defined(__linux__) && defined(TIOCGICOUNT)
-    static bool ReadErrorCount(int fd, std::uint64_t& count) {
+    static bool ReadErrorCount(int fd, std::uint64_t& count)
+    {
         serial_icounter_struct counters{};
         if (::ioctl(fd, TIOCGICOUNT, &counters) != 0) {
             return false;
@@ -446,16 +465,21 @@ private:
         return true;
     }
 #else
-    static bool ReadErrorCount(int, std::uint64_t&) { return false; }
+    static bool ReadErrorCount(int, std::uint64_t&)
+    {
+        return false;
+    }
 #endif
 
     // Real UARTs and most USB adapters count line errors, overruns
     // included; pseudo-terminals do not, and then only the marks count.
-    void TakeErrorCountBaseline() {
+    void TakeErrorCountBaseline()
+    {
         counters_ok_ = fd_ >= 0 && ReadErrorCount(fd_, error_count_);
     }
 
-    bool LineErrorCounted() {
+    bool LineErrorCounted()
+    {
         if (!counters_ok_) {
             return false;
         }
@@ -473,19 +497,21 @@ private:
     std::uint32_t interval_ms_ = 100;
     std::uint32_t per_byte_ms_ = 2;
     std::uint32_t constant_ms_ = 500;
-    bool failed_ = false;      // line error or lost device: latched until Close
-    LineMarkDecoder marks_;  // undoes the error marking of the input
+    bool failed_ = false;   // line error or lost device: latched until Close
+    LineMarkDecoder marks_; // undoes the error marking of the input
     bool counters_ok_ = false;
     std::uint64_t error_count_ = 0;
 };
 
-}  // namespace
+} // namespace
 
-std::unique_ptr<SerialBackend> MakeSerialBackend() {
+std::unique_ptr<SerialBackend> MakeSerialBackend()
+{
     return std::make_unique<PosixSerialBackend>();
 }
 
-std::string DevicePathForCom(int n) {
+std::string DevicePathForCom(int n)
+{
     // COM0 ("no port") stands for no device at all.
     if (n <= 0) {
         return std::string();

@@ -19,20 +19,23 @@ class WinSerialBackend final : public SerialBackend {
 public:
     ~WinSerialBackend() override { Close(); }
 
-    bool Open(const std::string& device_path) override {
+    bool Open(const std::string& device_path) override
+    {
         Close();
         if (device_path.empty()) {
             return false;
         }
         // Read and write, no sharing (a port held by another program is
         // refused), only if it exists, plain blocking input and output.
-        handle_ = ::CreateFileA(device_path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        handle_ =
+            ::CreateFileA(device_path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         return handle_ != INVALID_HANDLE_VALUE;
     }
 
     bool IsOpen() const override { return handle_ != INVALID_HANDLE_VALUE; }
 
-    void Close() override {
+    void Close() override
+    {
         if (handle_ == INVALID_HANDLE_VALUE) {
             return;
         }
@@ -42,11 +45,13 @@ public:
         handle_ = INVALID_HANDLE_VALUE;
     }
 
-    bool SetQueues(std::uint32_t input_size, std::uint32_t output_size) override {
+    bool SetQueues(std::uint32_t input_size, std::uint32_t output_size) override
+    {
         return IsOpen() && ::SetupComm(handle_, input_size, output_size) != FALSE;
     }
 
-    bool SetTimeouts(std::uint32_t interval_ms, std::uint32_t per_byte_ms, std::uint32_t constant_ms) override {
+    bool SetTimeouts(std::uint32_t interval_ms, std::uint32_t per_byte_ms, std::uint32_t constant_ms) override
+    {
         if (!IsOpen()) {
             return false;
         }
@@ -59,7 +64,8 @@ public:
         return ::SetCommTimeouts(handle_, &timeouts) != FALSE;
     }
 
-    bool ReadLineState() override {
+    bool ReadLineState() override
+    {
         if (!IsOpen()) {
             return false;
         }
@@ -73,7 +79,8 @@ public:
         return true;
     }
 
-    void SetLineFormat(std::uint32_t baud_rate) override {
+    void SetLineFormat(std::uint32_t baud_rate) override
+    {
         dcb_.DCBlength = sizeof(DCB);
         dcb_.BaudRate = baud_rate;
         dcb_.ByteSize = 8;
@@ -92,7 +99,8 @@ public:
 
     void SetSpeed(std::uint32_t baud_rate) override { dcb_.BaudRate = baud_rate; }
 
-    bool ApplyLineState() override {
+    bool ApplyLineState() override
+    {
         if (!IsOpen() || !have_state_ || dcb_.BaudRate == 0) {
             return false;
         }
@@ -100,19 +108,22 @@ public:
         return ::SetCommState(handle_, &dcb_) != FALSE;
     }
 
-    void PurgeRx() override {
+    void PurgeRx() override
+    {
         if (IsOpen()) {
             ::PurgeComm(handle_, PURGE_RXABORT | PURGE_RXCLEAR);
         }
     }
 
-    void PurgeTx() override {
+    void PurgeTx() override
+    {
         if (IsOpen()) {
             ::PurgeComm(handle_, PURGE_TXABORT | PURGE_TXCLEAR);
         }
     }
 
-    bool Read(std::uint8_t* buffer, std::size_t wanted, std::size_t& received) override {
+    bool Read(std::uint8_t* buffer, std::size_t wanted, std::size_t& received) override
+    {
         received = 0;
         if (!IsOpen() || (buffer == nullptr && wanted > 0) || wanted > std::numeric_limits<DWORD>::max()) {
             return false;
@@ -123,7 +134,8 @@ public:
         return ok != FALSE;
     }
 
-    bool Write(const std::uint8_t* buffer, std::size_t count, std::size_t& written) override {
+    bool Write(const std::uint8_t* buffer, std::size_t count, std::size_t& written) override
+    {
         written = 0;
         if (!IsOpen() || (buffer == nullptr && count > 0) || count > std::numeric_limits<DWORD>::max()) {
             return false;
@@ -140,13 +152,15 @@ private:
     bool have_state_ = false;
 };
 
-}  // namespace
+} // namespace
 
-std::unique_ptr<SerialBackend> MakeSerialBackend() {
+std::unique_ptr<SerialBackend> MakeSerialBackend()
+{
     return std::make_unique<WinSerialBackend>();
 }
 
-std::string DevicePathForCom(int n) {
+std::string DevicePathForCom(int n)
+{
     // COM0 ("no port") never exists.
     return "\\\\.\\COM" + std::to_string(n);
 }

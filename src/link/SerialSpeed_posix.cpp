@@ -9,7 +9,8 @@
 
 namespace serial_speed {
 
-bool SetExact(int fd, std::uint32_t baud) {
+bool SetExact(int fd, std::uint32_t baud)
+{
     struct termios2 t {};
     if (ioctl(fd, TCGETS2, &t) != 0) {
         return false;
@@ -23,7 +24,8 @@ bool SetExact(int fd, std::uint32_t baud) {
     return ioctl(fd, TCSETS2, &t) == 0;
 }
 
-bool Read(int fd, std::uint32_t& output_baud, std::uint32_t& input_baud) {
+bool Read(int fd, std::uint32_t& output_baud, std::uint32_t& input_baud)
+{
     struct termios2 t {};
     if (ioctl(fd, TCGETS2, &t) != 0) {
         return false;
@@ -33,7 +35,7 @@ bool Read(int fd, std::uint32_t& output_baud, std::uint32_t& input_baud) {
     return true;
 }
 
-}  // namespace serial_speed
+} // namespace serial_speed
 
 #else
 // BSD and macOS: speed_t is the speed in bit/s, so any number can be handed
@@ -42,7 +44,8 @@ bool Read(int fd, std::uint32_t& output_baud, std::uint32_t& input_baud) {
 
 namespace serial_speed {
 
-bool SetExact(int fd, std::uint32_t baud) {
+bool SetExact(int fd, std::uint32_t baud)
+{
     struct termios t {};
     if (tcgetattr(fd, &t) != 0) {
         return false;
@@ -53,7 +56,8 @@ bool SetExact(int fd, std::uint32_t baud) {
     return tcsetattr(fd, TCSANOW, &t) == 0;
 }
 
-bool Read(int fd, std::uint32_t& output_baud, std::uint32_t& input_baud) {
+bool Read(int fd, std::uint32_t& output_baud, std::uint32_t& input_baud)
+{
     struct termios t {};
     if (tcgetattr(fd, &t) != 0) {
         return false;
@@ -63,5 +67,5 @@ bool Read(int fd, std::uint32_t& output_baud, std::uint32_t& input_baud) {
     return true;
 }
 
-}  // namespace serial_speed
+} // namespace serial_speed
 #endif

@@ -15,4 +15,4 @@ bool SetExact(int fd, std::uint32_t baud);
 // False when the system cannot tell them as numbers.
 bool Read(int fd, std::uint32_t& output_baud, std::uint32_t& input_baud);
 
-}  // namespace serial_speed
+} // namespace serial_speed

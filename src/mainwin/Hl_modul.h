@@ -16,7 +16,9 @@ class QLabel;
 class QTimer;
 class LiveChart;
 class SettingsStore;
-namespace Ui { class orbena52; }
+namespace Ui {
+class orbena52;
+}
 
 class Torbena52 : public QMainWindow, public RecordSource {
     Q_OBJECT

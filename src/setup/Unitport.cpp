@@ -164,9 +164,9 @@ Tport::Tport(SettingsStore& store, std::unique_ptr<SerialBackend> backend, QWidg
     if (ComNamesAreLinks()) {
         constexpr int kRowHeight = 30;
         com_target = new ComTargetRow(this, kLeft, 62, kColumns * kCellWidth + kCellWidth + 2);
-        for (QWidget* below : {static_cast<QWidget*>(table_label), static_cast<QWidget*>(str_tab),
-                               static_cast<QWidget*>(tl_ok), static_cast<QWidget*>(tl_cancel),
-                               static_cast<QWidget*>(tl_najit), static_cast<QWidget*>(tl_prerusit)})
+        for (QWidget* below :
+             {static_cast<QWidget*>(table_label), static_cast<QWidget*>(str_tab), static_cast<QWidget*>(tl_ok),
+              static_cast<QWidget*>(tl_cancel), static_cast<QWidget*>(tl_najit), static_cast<QWidget*>(tl_prerusit)})
             below->move(below->x(), below->y() + kRowHeight);
         setFixedSize(537, 321 + kRowHeight);
         com_target->on_assigned = [this] { ChangePort(com_index); };

@@ -3,8 +3,8 @@
 #include "ProgramFixture.h"
 
 #include "DeviceTables.h"
-#include "KxError.h"
 #include "Hl_modul.h"
+#include "KxError.h"
 #include "LiveChart.h"
 #include "Unitport.h"
 #include "Zaznam_mereni.h"
@@ -14,9 +14,9 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
-#include <QLocale>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QLocale>
 #include <QTimer>
 
 namespace {

@@ -31,8 +31,8 @@ TEST(FixedFormat, KnownTexts)
         {-0.25f, 7, 3, "-0,250"},
         {0.5f, 10, 5, "0,50000"},
         {0.0f, 10, 5, "0,00000"},
-        {0.0625f, 7, 3, "0,063"},       // an exact half in binary rounds away from zero
-        {1.0005f, 7, 3, "1,000"},       // 1.00049996... is below the half
+        {0.0625f, 7, 3, "0,063"},          // an exact half in binary rounds away from zero
+        {1.0005f, 7, 3, "1,000"},          // 1.00049996... is below the half
         {123456.789f, 7, 3, "123456,800"}, // seven significant digits, padded to three decimals
         {9999999.0f, 7, 3, "9999999,000"},
         {123456789.0f, 7, 3, "1,234568E8"},
@@ -73,8 +73,9 @@ TEST(FixedFormat, SignOfZeroInfinityAndNan)
 TEST(FixedFormat, SeparatorIsUsedAsGiven)
 {
     EXPECT_EQ(FormatFixed(12.5f, 7, 3, "."), "12.500");
-    EXPECT_EQ(FormatFixed(0.5f, 10, 5, "\xd9\xab"), "0\xd9\xab" "50000"); // Arabic separator, two bytes
-    EXPECT_EQ(FormatFixed(-2.0f, 7, 0, ","), "-2"); // no separator without decimals
+    EXPECT_EQ(FormatFixed(0.5f, 10, 5, "\xd9\xab"), "0\xd9\xab"
+                                                    "50000"); // Arabic separator, two bytes
+    EXPECT_EQ(FormatFixed(-2.0f, 7, 0, ","), "-2");           // no separator without decimals
 
     const QString separator = QLocale::system().decimalPoint();
     EXPECT_EQ(FormatFixedLocale(12.5f, 7, 3), QStringLiteral("12") + separator + QStringLiteral("500"));
@@ -214,9 +215,8 @@ TEST(FixedFormat, AgreesWithIntegerRoundingOverManyFloats)
             const std::string expected = Reference(v, significant, decimals);
             const std::string actual = FormatFixed(v, significant, decimals, ",");
             if (actual != expected && ++mismatches <= 20)
-                ADD_FAILURE() << std::hexfloat << v << std::defaultfloat << " (" << v << ") with "
-                              << significant << "/" << decimals << ": got " << actual << ", expected "
-                              << expected;
+                ADD_FAILURE() << std::hexfloat << v << std::defaultfloat << " (" << v << ") with " << significant << "/"
+                              << decimals << ": got " << actual << ", expected " << expected;
         }
     }
     EXPECT_EQ(mismatches, 0);

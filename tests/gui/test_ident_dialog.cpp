@@ -105,9 +105,9 @@ TEST_F(IdentDialogTest, WhatTheInstrumentAnswersDecidesTheLabelsAndTheMessage)
         {"this family, texts in Windows-1250",
          [](sim::SimStation& s) {
              s.Instrument().SetTypeText("ORBENA 52 \x8A"
-                                          "ab\x9A"
-                                          "\xE1"
-                                          "lov\xFD");
+                                        "ab\x9A"
+                                        "\xE1"
+                                        "lov\xFD");
              s.Instrument().SetVersionText("verze 1.00, m\xEC\xF8i\xE8");
          },
          QStringLiteral("ORBENA 52 Šabšálový"),
@@ -153,8 +153,8 @@ TEST_F(IdentDialogTest, WhatTheInstrumentAnswersDecidesTheLabelsAndTheMessage)
         {"another family, 39 characters in Windows-1250",
          [](sim::SimStation& s) {
              s.SetForeignText("Regul\xE1tor pr\xF9toku " + std::string(19, '-') +
-                                "\xC8"
-                                "R");
+                              "\xC8"
+                              "R");
              s.Faults().Set(sim::Fault::ForeignIdent);
          },
          QStringLiteral("jiné zařízení"),

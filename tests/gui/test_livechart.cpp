@@ -17,7 +17,7 @@
 namespace {
 
 constexpr double kSecond = 1.0 / 86400.0;
-constexpr double kStart = 46000.5;  // a date-time number at noon
+constexpr double kStart = 46000.5; // a date-time number at noon
 constexpr std::uint32_t kRed = 0x000000FFu;
 constexpr std::uint32_t kGreen = 0x0000FF00u;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
@@ -43,8 +43,14 @@ int CountPixels(const QImage& image, const QColor& color)
 }
 
 // One pixel of the plot's width or height, as a share of the range shown.
-double PixelX(const LiveChart& c) { return (c.AxisXMax() - c.AxisXMin()) / (c.PlotRect().width() - 1); }
-double PixelY(const LiveChart& c) { return (c.AxisYMax() - c.AxisYMin()) / (c.PlotRect().height() - 1); }
+double PixelX(const LiveChart& c)
+{
+    return (c.AxisXMax() - c.AxisXMin()) / (c.PlotRect().width() - 1);
+}
+double PixelY(const LiveChart& c)
+{
+    return (c.AxisYMax() - c.AxisYMin()) / (c.PlotRect().height() - 1);
+}
 
 void Drag(LiveChart& chart, Qt::MouseButton button, QPoint from, QPoint to)
 {
@@ -54,7 +60,7 @@ void Drag(LiveChart& chart, Qt::MouseButton button, QPoint from, QPoint to)
     QTest::mouseRelease(&chart, button, {}, to);
 }
 
-}  // namespace
+} // namespace
 
 TEST(LiveChartPoints, KeepsTimeOrderAndDeletesTheEarliest)
 {
@@ -182,10 +188,10 @@ TEST(LiveChartColor, ResolvesRgbValuesAndSystemColours)
     EXPECT_EQ(ResolveColorValue(0x00FF0000u, palette), QColor(0, 0, 255));
     EXPECT_EQ(ResolveColorValue(0x00123456u, palette), QColor(0x56, 0x34, 0x12));
 
-    EXPECT_EQ(ResolveColorValue(0x8000000Fu, palette), QColor(12, 34, 56));  // button face
-    EXPECT_EQ(ResolveColorValue(0x80000005u, palette), QColor(1, 2, 3));     // window
-    EXPECT_EQ(ResolveColorValue(0x80000008u, palette), QColor(4, 5, 6));     // window text
-    EXPECT_EQ(ResolveColorValue(0x8000000Du, palette), QColor(7, 8, 9));     // highlight
+    EXPECT_EQ(ResolveColorValue(0x8000000Fu, palette), QColor(12, 34, 56)); // button face
+    EXPECT_EQ(ResolveColorValue(0x80000005u, palette), QColor(1, 2, 3));    // window
+    EXPECT_EQ(ResolveColorValue(0x80000008u, palette), QColor(4, 5, 6));    // window text
+    EXPECT_EQ(ResolveColorValue(0x8000000Du, palette), QColor(7, 8, 9));    // highlight
     EXPECT_TRUE(ResolveColorValue(0x80000063u, palette).isValid());
     EXPECT_TRUE(ResolveColorValue(0xFFFFFFFFu, palette).isValid());
 
@@ -286,8 +292,8 @@ TEST(LiveChartPaint, AwkwardDataPaintsAndKeepsFiniteAxes)
     struct Case {
         const char* name;
         std::vector<double> ys;
-        double lo, hi;  // expected value range when not NaN
-        bool flat = false;  // all values equal: they must sit inside the range
+        double lo, hi;     // expected value range when not NaN
+        bool flat = false; // all values equal: they must sit inside the range
     };
     const std::vector<Case> cases = {
         {"empty", {}, kNaN, kNaN},
@@ -343,7 +349,7 @@ TEST(LiveChartPaint, LineTakesEachPointsColourOverTheBackWall)
         // Flat stretches: half red, then (after a pen change) half green.
         for (int i = 0; i < 20; ++i)
             chart.AddPoint(kStart + i * kSecond, i < 10 ? 1.0 : 2.0, i < 10 ? kRed : kGreen);
-        chart.SetLegendFirst(100);  // keep the legend's markers out of the count
+        chart.SetLegendFirst(100); // keep the legend's markers out of the count
 
         QImage image = Shot(chart, 480, 200);
         EXPECT_EQ(CountPixels(image, wall), 0) << "the back wall is transparent until coloured";
@@ -380,7 +386,7 @@ TEST(LiveChartPaint, TicksPaintTheSameAsAFreshChart)
         for (int t = 0; t < 400; ++t, ++next) {
             ticked.DeleteFirst();
             if (t == 250)
-                ticked.AddPoint(kStart + (next - 1500) * kSecond, 30.0, kRed);  // clock set back
+                ticked.AddPoint(kStart + (next - 1500) * kSecond, 30.0, kRed); // clock set back
             else
                 ticked.AddPoint(kStart + next * kSecond, value(next), color(next));
             if (t % 25 == 0)
@@ -410,7 +416,7 @@ TEST(LiveChartMemory, SteadyTicksAtTheLargestSizeStayWithinBudget)
         chart.AddPoint(kStart + i * kSecond, i % 100, kRed);
     const std::size_t before = chart.PointMemoryBytes();
     EXPECT_LE(before, 32u * n);
-    EXPECT_GE(before, 17u * n);  // the points are all there: x, y and colour
+    EXPECT_GE(before, 17u * n); // the points are all there: x, y and colour
     for (int i = 0; i < 20000; ++i) {
         chart.DeleteFirst();
         chart.AddPoint(kStart + (n + i) * kSecond, i % 100, kRed);

@@ -1,8 +1,8 @@
 // Start-up, shutdown and the menu commands of the main window.
 #include "ProgramFixture.h"
 
-#include "Hl_modul.h"
 #include "ErrorBoundary.h"
+#include "Hl_modul.h"
 #include "KxError.h"
 #include "LiveChart.h"
 #include "SettingsStore.h"
@@ -60,8 +60,8 @@ TEST_F(MainWindowTest, FirstStartWithAnEmptyStoreShowsTheDesignWindowIdle)
 TEST_F(MainWindowTest, TheMenuItemsCarryTheirGlyphs)
 {
     Start();
-    for (const char* name : {"mn_save", "mn_port", "mn_menu", "mn_nast_graf", "mn_sampling", "mn_meas", "mn_about",
-                             "mn_ident"}) {
+    for (const char* name :
+         {"mn_save", "mn_port", "mn_menu", "mn_nast_graf", "mn_sampling", "mn_meas", "mn_about", "mn_ident"}) {
         auto* action = orbena52->findChild<QAction*>(QString::fromLatin1(name));
         ASSERT_NE(action, nullptr) << name;
         const QList<QSize> sizes = action->icon().availableSizes();

@@ -90,8 +90,8 @@ TEST_F(SamplingDialogTest, BadEntriesAreRejectedOnceAndResetTo60)
     EXPECT_EQ(file_sampling->sampling_period, 15);
     Show();
     EXPECT_EQ(file_sampling->ed_zaznam->text(), QStringLiteral("15"));
-    const QString bad[] = {QStringLiteral("0"), QStringLiteral("-5"), QStringLiteral("abc"), QString(),
-                           QStringLiteral("2147483648"), QStringLiteral("1.5")};
+    const QString bad[] = {QStringLiteral("0"), QStringLiteral("-5"),         QStringLiteral("abc"),
+                           QString(),           QStringLiteral("2147483648"), QStringLiteral("1.5")};
     for (const bool by_enter : {false, true}) {
         for (const QString& entry : bad) {
             warnings_.clear();

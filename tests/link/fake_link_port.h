@@ -45,7 +45,7 @@ public:
     using Poison = std::function<void(std::uint8_t* buffer, std::uint32_t received, std::uint32_t wanted)>;
 
     std::vector<Event> events;
-    std::deque<Answer> answers;            // one per read; empty: silence
+    std::deque<Answer> answers;             // one per read; empty: silence
     std::deque<std::uint8_t> write_results; // one per write; empty: success
     Poison poison;
 
@@ -92,10 +92,18 @@ public:
             if (!s.empty())
                 s += ' ';
             switch (e.op) {
-            case Op::Write: s += 'W'; break;
-            case Op::Read: s += 'R'; break;
-            case Op::PurgeRx: s += "Rx"; break;
-            case Op::PurgeTx: s += "Tx"; break;
+            case Op::Write:
+                s += 'W';
+                break;
+            case Op::Read:
+                s += 'R';
+                break;
+            case Op::PurgeRx:
+                s += "Rx";
+                break;
+            case Op::PurgeTx:
+                s += "Tx";
+                break;
             }
         }
         return s;

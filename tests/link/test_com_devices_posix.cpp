@@ -62,7 +62,7 @@ TEST_F(ComDevicesTest, TheTargetOfComNIsShownAsOpeningWouldReachIt)
 {
     Touch(root / "dev/ttyUSB0");
     Link(root / "config/OrbKX52/COM2", (root / "dev/ttyUSB0").string());
-    Link(root / "config/OrbKX52/COM3", "../../dev/ttyUSB0"); // relative to the link's folder
+    Link(root / "config/OrbKX52/COM3", "../../dev/ttyUSB0");             // relative to the link's folder
     Link(root / "config/OrbKX52/COM4", (root / "dev/ttyUSB9").string()); // adapter unplugged
 
     struct Case {

@@ -22,7 +22,7 @@ struct BackendScript {
     bool refuse_line_state = false;
     bool refuse_apply = false;
     bool read_ok = true;
-    std::vector<std::uint8_t> input;  // handed out by the next Read
+    std::vector<std::uint8_t> input; // handed out by the next Read
     bool write_ok = true;
     std::size_t write_limit = 1000;
     std::vector<std::uint8_t> output;
@@ -32,38 +32,45 @@ class ScriptedBackend final : public SerialBackend {
 public:
     explicit ScriptedBackend(std::shared_ptr<BackendScript> script) : s_(std::move(script)) {}
 
-    bool Open(const std::string& device_path) override {
+    bool Open(const std::string& device_path) override
+    {
         s_->calls.push_back("Open " + device_path);
         s_->open = !s_->refuse_open;
         return s_->open;
     }
     bool IsOpen() const override { return s_->open; }
-    void Close() override {
+    void Close() override
+    {
         s_->calls.push_back("Close");
         s_->open = false;
     }
-    bool SetQueues(std::uint32_t in, std::uint32_t out) override {
+    bool SetQueues(std::uint32_t in, std::uint32_t out) override
+    {
         s_->calls.push_back("SetQueues " + std::to_string(in) + " " + std::to_string(out));
         return !s_->refuse_queues;
     }
-    bool SetTimeouts(std::uint32_t interval, std::uint32_t per_byte, std::uint32_t constant) override {
+    bool SetTimeouts(std::uint32_t interval, std::uint32_t per_byte, std::uint32_t constant) override
+    {
         s_->calls.push_back("SetTimeouts " + std::to_string(interval) + " " + std::to_string(per_byte) + " " +
                             std::to_string(constant));
         return !s_->refuse_timeouts;
     }
-    bool ReadLineState() override {
+    bool ReadLineState() override
+    {
         s_->calls.push_back("ReadLineState");
         return !s_->refuse_line_state;
     }
     void SetLineFormat(std::uint32_t baud) override { s_->calls.push_back("SetLineFormat " + std::to_string(baud)); }
     void SetSpeed(std::uint32_t baud) override { s_->calls.push_back("SetSpeed " + std::to_string(baud)); }
-    bool ApplyLineState() override {
+    bool ApplyLineState() override
+    {
         s_->calls.push_back("ApplyLineState");
         return s_->open && !s_->refuse_apply;
     }
     void PurgeRx() override { s_->calls.push_back("PurgeRx"); }
     void PurgeTx() override { s_->calls.push_back("PurgeTx"); }
-    bool Read(std::uint8_t* buffer, std::size_t wanted, std::size_t& received) override {
+    bool Read(std::uint8_t* buffer, std::size_t wanted, std::size_t& received) override
+    {
         s_->calls.push_back("Read " + std::to_string(wanted));
         received = 0;
         while (received < wanted && received < s_->input.size()) {
@@ -72,7 +79,8 @@ public:
         }
         return s_->read_ok;
     }
-    bool Write(const std::uint8_t* buffer, std::size_t count, std::size_t& written) override {
+    bool Write(const std::uint8_t* buffer, std::size_t count, std::size_t& written) override
+    {
         s_->calls.push_back("Write " + std::to_string(count));
         written = count < s_->write_limit ? count : s_->write_limit;
         s_->output.assign(buffer, buffer + written);
@@ -100,7 +108,8 @@ protected:
     CountingPort port{std::make_unique<ScriptedBackend>(script)};
 
     // Runs OpenPort(n), which must raise; gives the message.
-    std::string OpenPortError(std::int32_t n) {
+    std::string OpenPortError(std::int32_t n)
+    {
         try {
             port.OpenPort(n);
         } catch (const KxError& error) {
@@ -110,7 +119,8 @@ protected:
         return {};
     }
 
-    std::string RaiseError() {
+    std::string RaiseError()
+    {
         try {
             port.RaiseOpenError();
         } catch (const KxError& error) {
@@ -119,17 +129,15 @@ protected:
         return "(returned)";
     }
 
-    std::vector<std::string> ConfigurationCalls(std::int32_t n, std::int32_t baud) {
-        return {"Open " + DevicePathForCom(n),
-                "SetQueues 256 256",
-                "SetTimeouts 100 2 500",
-                "ReadLineState",
-                "SetLineFormat " + std::to_string(baud),
-                "ApplyLineState"};
+    std::vector<std::string> ConfigurationCalls(std::int32_t n, std::int32_t baud)
+    {
+        return {"Open " + DevicePathForCom(n),           "SetQueues 256 256", "SetTimeouts 100 2 500", "ReadLineState",
+                "SetLineFormat " + std::to_string(baud), "ApplyLineState"};
     }
 };
 
-TEST_F(ComPortTest, OpeningConfiguresInOrderAndPurgesOutputBeforeInput) {
+TEST_F(ComPortTest, OpeningConfiguresInOrderAndPurgesOutputBeforeInput)
+{
     port.com_index = 3;
     port.baud_rate = 19200;
     EXPECT_EQ(port.OpenPort(3), 0);
@@ -143,7 +151,8 @@ TEST_F(ComPortTest, OpeningConfiguresInOrderAndPurgesOutputBeforeInput) {
     EXPECT_EQ(port.resets, 0);
 }
 
-TEST_F(ComPortTest, SpeedOutsideTheDialogListIsStillApplied) {
+TEST_F(ComPortTest, SpeedOutsideTheDialogListIsStillApplied)
+{
     port.baud_rate = 14400;
     ASSERT_EQ(port.OpenPort(1), 0);
     EXPECT_EQ(script->calls[4], "SetLineFormat 14400");
@@ -157,7 +166,8 @@ TEST_F(ComPortTest, SpeedOutsideTheDialogListIsStillApplied) {
     EXPECT_EQ(script->calls[4], "SetLineFormat 0");
 }
 
-TEST_F(ComPortTest, PortThatCannotBeOpenedResetsTheSelectionWithoutRaising) {
+TEST_F(ComPortTest, PortThatCannotBeOpenedResetsTheSelectionWithoutRaising)
+{
     script->refuse_open = true;
     port.com_index = 2;
     EXPECT_EQ(port.OpenPort(2), 1);
@@ -180,13 +190,14 @@ TEST_F(ComPortTest, PortThatCannotBeOpenedResetsTheSelectionWithoutRaising) {
 struct StepFailure {
     const char* step;
     bool BackendScript::*refuse;
-    std::size_t calls_before_close;  // configuration calls made, the failing one included
+    std::size_t calls_before_close; // configuration calls made, the failing one included
     const char* message;
 };
 
 class ComPortStepFailure : public ComPortTest, public ::testing::WithParamInterface<StepFailure> {};
 
-TEST_P(ComPortStepFailure, ClosesResetsSelectionAndRaisesItsMessage) {
+TEST_P(ComPortStepFailure, ClosesResetsSelectionAndRaisesItsMessage)
+{
     const StepFailure& failure = GetParam();
     (*script).*failure.refuse = true;
     port.com_index = 5;
@@ -205,14 +216,16 @@ TEST_P(ComPortStepFailure, ClosesResetsSelectionAndRaisesItsMessage) {
 
 INSTANTIATE_TEST_SUITE_P(
     Steps, ComPortStepFailure,
-    ::testing::Values(StepFailure{"Queues", &BackendScript::refuse_queues, 2, "Na COM5 nelze otevřít vyrovnávací buffer"},
+    ::testing::Values(StepFailure{"Queues", &BackendScript::refuse_queues, 2,
+                                  "Na COM5 nelze otevřít vyrovnávací buffer"},
                       StepFailure{"Timeouts", &BackendScript::refuse_timeouts, 3, "Na COM5 nelze nastavit Timeout"},
                       StepFailure{"LineState", &BackendScript::refuse_line_state, 4,
                                   "Nelze získat konfiguraci na sériovém portu COM5"},
                       StepFailure{"Apply", &BackendScript::refuse_apply, 6, "Nepodařila se reinicializace portu COM5"}),
     [](const ::testing::TestParamInfo<StepFailure>& param_info) { return std::string(param_info.param.step); });
 
-TEST_F(ComPortTest, ReinitialisationErrorNamesTheSelectedPortNotTheOpenedOne) {
+TEST_F(ComPortTest, ReinitialisationErrorNamesTheSelectedPortNotTheOpenedOne)
+{
     // The message is formed from com_index when the settings are applied.
     script->refuse_apply = true;
     port.com_index = 4;
@@ -220,7 +233,8 @@ TEST_F(ComPortTest, ReinitialisationErrorNamesTheSelectedPortNotTheOpenedOne) {
     EXPECT_EQ(port.com_index, 0);
 }
 
-TEST_F(ComPortTest, RefusedSpeedChangeClosesThePortAndResetsTheSelection) {
+TEST_F(ComPortTest, RefusedSpeedChangeClosesThePortAndResetsTheSelection)
+{
     port.com_index = 1;
     ASSERT_EQ(port.OpenPort(1), 0);
     script->calls.clear();
@@ -254,7 +268,8 @@ TEST_F(ComPortTest, RefusedSpeedChangeClosesThePortAndResetsTheSelection) {
     }
 }
 
-TEST_F(ComPortTest, WriteDiscardsPendingInputAndOutputFirst) {
+TEST_F(ComPortTest, WriteDiscardsPendingInputAndOutputFirst)
+{
     ASSERT_EQ(port.OpenPort(1), 0);
     script->calls.clear();
     const std::uint8_t frame[] = {0x10, 0x11, 0x13, 0x16};
@@ -271,7 +286,8 @@ TEST_F(ComPortTest, WriteDiscardsPendingInputAndOutputFirst) {
     EXPECT_EQ(written, 2u);
 }
 
-TEST_F(ComPortTest, ReadPassesCountAndResultThrough) {
+TEST_F(ComPortTest, ReadPassesCountAndResultThrough)
+{
     ASSERT_EQ(port.OpenPort(1), 0);
     script->calls.clear();
     std::uint8_t buffer[8] = {};
@@ -291,7 +307,8 @@ TEST_F(ComPortTest, ReadPassesCountAndResultThrough) {
     EXPECT_EQ(script->calls, (std::vector<std::string>{"Read 6", "Read 6", "Read 6"}));
 }
 
-TEST_F(ComPortTest, ClosedPortFailsEveryCallWithoutTouchingTheBackend) {
+TEST_F(ComPortTest, ClosedPortFailsEveryCallWithoutTouchingTheBackend)
+{
     std::uint8_t buffer[4] = {1, 2, 3, 4};
     std::uint32_t count = 77;
     EXPECT_EQ(port.ReadBytes(buffer, 4, count), 0);
@@ -321,7 +338,8 @@ TEST_F(ComPortTest, ClosedPortFailsEveryCallWithoutTouchingTheBackend) {
     EXPECT_TRUE(script->calls.empty());
 }
 
-TEST_F(ComPortTest, OpeningAgainClosesThePreviousOpeningFirst) {
+TEST_F(ComPortTest, OpeningAgainClosesThePreviousOpeningFirst)
+{
     ASSERT_EQ(port.OpenPort(1), 0);
     script->calls.clear();
     ASSERT_EQ(port.OpenPort(2), 0);
@@ -330,4 +348,4 @@ TEST_F(ComPortTest, OpeningAgainClosesThePreviousOpeningFirst) {
     EXPECT_EQ(script->calls[1], "Open " + DevicePathForCom(2));
 }
 
-}  // namespace
+} // namespace

@@ -12,11 +12,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
-#include <csignal>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -35,8 +35,8 @@ public:
     enum class Op { Write, Read, PurgeRx, PurgeTx };
     struct Event {
         Op op;
-        SimBytes bytes;             // written, or received
-        std::uint32_t wanted = 0;   // reads
+        SimBytes bytes;           // written, or received
+        std::uint32_t wanted = 0; // reads
     };
 
     explicit SpyPort(LinkPort& inner) : inner_(inner) {}
@@ -196,7 +196,7 @@ protected:
 TEST_F(LinkSimTest, ReadsEveryTableFromTheInstrument)
 {
     ASSERT_EQ(read_table(0), 1);
-    EXPECT_FLOAT_EQ(meas_value, 60.0f);  // 12 mA of 0..20 mA at scale 100
+    EXPECT_FLOAT_EQ(meas_value, 60.0f); // 12 mA of 0..20 mA at scale 100
     EXPECT_GE(sum_value, 0.0f);
     ASSERT_EQ(read_table(1), 1);
     EXPECT_FLOAT_EQ(SCALE, 100.0f);
@@ -282,8 +282,8 @@ TEST_F(LinkSimTest, WrittenTablesReachTheInstrumentAndReadBack)
     const auto reqs = ReceivedRequests();
     ASSERT_EQ(reqs.size(), 2u);
     // The table 2 request of the parameters dialog, as the instrument got it.
-    EXPECT_EQ(reqs[1].second, (SimBytes{0x68, 0x0D, 0x0D, 0x68, 0x05, 0x00, 0x63, 0x02, 0x02, 0x00, 0x00, 0xC8,
-                                         0x42, 0x01, 0x05, 0x01, 0x00, 0x7D, 0x16}));
+    EXPECT_EQ(reqs[1].second, (SimBytes{0x68, 0x0D, 0x0D, 0x68, 0x05, 0x00, 0x63, 0x02, 0x02, 0x00, 0x00, 0xC8, 0x42,
+                                        0x01, 0x05, 0x01, 0x00, 0x7D, 0x16}));
     sim_->WithStation([](sim::SimStation& st) {
         EXPECT_FLOAT_EQ(st.Instrument().Scale(), 250.0f);
         EXPECT_EQ(st.Instrument().Config(), 0x05);
@@ -313,14 +313,14 @@ TEST_F(LinkSimTest, ZeroSumClearsTheInstrumentsSum)
     ASSERT_EQ(zero_sum(), 1);
     EXPECT_EQ(sim_->WritesOf(4), 1u);
     ASSERT_EQ(read_table(0), 1);
-    EXPECT_LT(sum_value, 0.05f);  // what accrued in the few ms since the reset
+    EXPECT_LT(sum_value, 0.05f); // what accrued in the few ms since the reset
 }
 
 TEST_F(LinkSimTest, AddressChangeThenRequestsToTheNewAddress)
 {
     dev_address = 9;
     const auto t0 = Clock::now();
-    ASSERT_EQ(write_table(3), 1);  // acknowledged from the old address
+    ASSERT_EQ(write_table(3), 1); // acknowledged from the old address
     EXPECT_LT(MsSince(t0), 200.0);
     set_dest_address(9);
     dev_address = 0;
@@ -343,9 +343,9 @@ TEST_F(LinkSimTest, ProbeFindsOnlyTheInstrumentsAddress)
     const auto t0 = Clock::now();
     EXPECT_EQ(probe_address(), 0);
     const double took = MsSince(t0);
-    EXPECT_GE(took, 500.0);  // the whole read time-out for 6 bytes
+    EXPECT_GE(took, 500.0); // the whole read time-out for 6 bytes
     EXPECT_LT(took, 900.0);
-    EXPECT_EQ(spy_->Count(Op::PurgeRx), 0u);  // a probe never purges
+    EXPECT_EQ(spy_->Count(Op::PurgeRx), 0u); // a probe never purges
     Settle();
     EXPECT_EQ(sim_->Requests(sim::RequestKind::Probe), 1u);
 }
@@ -356,13 +356,13 @@ TEST_F(LinkSimTest, BroadcastReadIsSentButNeverAnswered)
     set_dest_address(127);
     const auto t0 = Clock::now();
     EXPECT_EQ(read_table(0), 1);
-    EXPECT_LT(MsSince(t0), 100.0);  // nothing is awaited
+    EXPECT_LT(MsSince(t0), 100.0); // nothing is awaited
     EXPECT_EQ(meas_value, 7.0f);
     EXPECT_EQ(spy_->Count(Op::Read), 0u);
     Settle();
     EXPECT_EQ(sim_->Requests(), 0u);
     const auto reqs = ReceivedRequests();
-    ASSERT_EQ(reqs.size(), 1u);  // it did reach the line
+    ASSERT_EQ(reqs.size(), 1u); // it did reach the line
     EXPECT_EQ(reqs[0].second[4], 127);
 }
 
@@ -379,7 +379,7 @@ TEST_F(LinkSimTest, IdentificationTexts)
     EXPECT_EQ(std::string(device_type_area()), type);
     EXPECT_EQ(std::string(device_version_area()), version);
     EXPECT_EQ(spy_->Count(Op::Write), 2u);
-    EXPECT_TRUE(g_pauses.empty());  // a whole answer is not asked again
+    EXPECT_TRUE(g_pauses.empty()); // a whole answer is not asked again
 
     // The longest text fills its answer and still ends in zeros.
     const std::string longest(246, 'W');
@@ -405,9 +405,9 @@ class LinkSimReadFaults : public LinkSimTest, public ::testing::WithParamInterfa
 TEST_P(LinkSimReadFaults, TableReadUnderFault)
 {
     const ReadFaultCase& c = GetParam();
-    ASSERT_EQ(read_table(1), 1);  // fill the variables with known values
+    ASSERT_EQ(read_table(1), 1); // fill the variables with known values
     const float scale_before = SCALE;
-    SCALE = -1.0f;  // a failed read must leave this alone
+    SCALE = -1.0f; // a failed read must leave this alone
 
     sim_->Inject(c.fault, 1, c.param);
     const auto t0 = Clock::now();
@@ -416,7 +416,7 @@ TEST_P(LinkSimReadFaults, TableReadUnderFault)
     EXPECT_EQ(r, c.expected) << c.name;
     EXPECT_GE(took, c.min_ms) << c.name;
     EXPECT_LE(took, c.max_ms) << c.name;
-    EXPECT_EQ(spy_->Count(Op::Write), 2u) << c.name;  // never a retry
+    EXPECT_EQ(spy_->Count(Op::Write), 2u) << c.name; // never a retry
     if (c.expected == 1) {
         EXPECT_FLOAT_EQ(SCALE, scale_before);
         EXPECT_FALSE(spy_->EndsWithPurge());
@@ -435,21 +435,20 @@ TEST_P(LinkSimReadFaults, TableReadUnderFault)
 }
 
 // Read time-out of 21 bytes: 2 ms a byte + 500 ms = 542 ms.
-INSTANTIATE_TEST_SUITE_P(
-    Faults, LinkSimReadFaults,
-    ::testing::Values(ReadFaultCase{"NoAnswer", Fault::NoAnswer, 0, 0, 530.0, 900.0},
-                      ReadFaultCase{"BadFcs", Fault::BadFcs, 0, 0, 0.0, 300.0},
-                      ReadFaultCase{"WrongFc", Fault::WrongFc, 0, 0, 0.0, 300.0},
-                      // One byte missing: the read waits for the silence.
-                      ReadFaultCase{"Cut", Fault::Cut, 1, 0, 95.0, 400.0},
-                      ReadFaultCase{"Garbage", Fault::Garbage, 3, 0, 0.0, 300.0},
-                      ReadFaultCase{"LongDelay", Fault::Delay, 700, 0, 530.0, 900.0},
-                      ReadFaultCase{"ShortDelay", Fault::Delay, 200, 1, 195.0, 500.0},
-                      // A pause over 100 ms ends the read after half an answer.
-                      ReadFaultCase{"Pause", Fault::Pause, 250, 0, 95.0, 400.0},
-                      ReadFaultCase{"ShortPause", Fault::Pause, 40, 1, 35.0, 300.0},
-                      ReadFaultCase{"OtherSource", Fault::OtherSource, 44, 1, 0.0, 300.0}),
-    [](const ::testing::TestParamInfo<ReadFaultCase>& p) { return std::string(p.param.name); });
+INSTANTIATE_TEST_SUITE_P(Faults, LinkSimReadFaults,
+                         ::testing::Values(ReadFaultCase{"NoAnswer", Fault::NoAnswer, 0, 0, 530.0, 900.0},
+                                           ReadFaultCase{"BadFcs", Fault::BadFcs, 0, 0, 0.0, 300.0},
+                                           ReadFaultCase{"WrongFc", Fault::WrongFc, 0, 0, 0.0, 300.0},
+                                           // One byte missing: the read waits for the silence.
+                                           ReadFaultCase{"Cut", Fault::Cut, 1, 0, 95.0, 400.0},
+                                           ReadFaultCase{"Garbage", Fault::Garbage, 3, 0, 0.0, 300.0},
+                                           ReadFaultCase{"LongDelay", Fault::Delay, 700, 0, 530.0, 900.0},
+                                           ReadFaultCase{"ShortDelay", Fault::Delay, 200, 1, 195.0, 500.0},
+                                           // A pause over 100 ms ends the read after half an answer.
+                                           ReadFaultCase{"Pause", Fault::Pause, 250, 0, 95.0, 400.0},
+                                           ReadFaultCase{"ShortPause", Fault::Pause, 40, 1, 35.0, 300.0},
+                                           ReadFaultCase{"OtherSource", Fault::OtherSource, 44, 1, 0.0, 300.0}),
+                         [](const ::testing::TestParamInfo<ReadFaultCase>& p) { return std::string(p.param.name); });
 
 TEST_F(LinkSimTest, WriteWithoutAcknowledgementIsSentThreeTimes)
 {
@@ -461,11 +460,11 @@ TEST_F(LinkSimTest, WriteWithoutAcknowledgementIsSentThreeTimes)
     // Two reads of 6 bytes, each ended by the 512 ms time-out.
     EXPECT_GE(took, 1010.0);
     EXPECT_LT(took, 1600.0);
-    EXPECT_EQ(spy_->Ops(), (std::vector<Op>{Op::Write, Op::Read, Op::Write, Op::Read, Op::Write, Op::PurgeTx,
-                                            Op::PurgeRx}));
+    EXPECT_EQ(spy_->Ops(),
+              (std::vector<Op>{Op::Write, Op::Read, Op::Write, Op::Read, Op::Write, Op::PurgeTx, Op::PurgeRx}));
     for (const auto& e : spy_->events) {
         if (e.op == Op::Write) {
-            EXPECT_EQ(e.bytes, spy_->events[0].bytes);  // the same frame each time
+            EXPECT_EQ(e.bytes, spy_->events[0].bytes); // the same frame each time
         }
     }
     Settle();
@@ -486,7 +485,8 @@ TEST_F(LinkSimTest, RefusedWriteIsReadOnceMoreWithoutResending)
     EXPECT_GE(took, 500.0);
     EXPECT_LT(took, 900.0);
     ASSERT_EQ(spy_->Ops(), (std::vector<Op>{Op::Write, Op::Read, Op::Read, Op::Write, Op::PurgeTx, Op::PurgeRx}));
-    EXPECT_EQ(spy_->events[1].bytes, (SimBytes{0x10, 0x00, kAddress, 0x02, static_cast<std::uint8_t>(kAddress + 2), 0x16}));
+    EXPECT_EQ(spy_->events[1].bytes,
+              (SimBytes{0x10, 0x00, kAddress, 0x02, static_cast<std::uint8_t>(kAddress + 2), 0x16}));
     EXPECT_TRUE(spy_->events[2].bytes.empty());
     Settle();
     EXPECT_GE(sim_->WritesOf(1), 1u);
@@ -499,7 +499,7 @@ TEST_F(LinkSimTest, ShortAcknowledgementSendsTheWriteAgain)
     const auto t0 = Clock::now();
     EXPECT_EQ(zero_sum(), 1);
     const double took = MsSince(t0);
-    EXPECT_GE(took, 95.0);  // the short read ends after 100 ms of silence
+    EXPECT_GE(took, 95.0); // the short read ends after 100 ms of silence
     EXPECT_LT(took, 500.0);
     EXPECT_EQ(spy_->Ops(), (std::vector<Op>{Op::Write, Op::Read, Op::Write, Op::Read}));
     EXPECT_EQ(sim_->WritesOf(4), 2u);
@@ -588,7 +588,7 @@ TEST_F(LinkSimTest, IdentificationFaults)
     EXPECT_GE(took, 2 * 1010.0 + 100.0);
     EXPECT_LT(took, 2800.0);
     EXPECT_EQ(spy_->Count(Op::Write), 2u);
-    EXPECT_EQ(spy_->Count(Op::PurgeRx), 0u);  // nothing purged
+    EXPECT_EQ(spy_->Count(Op::PurgeRx), 0u); // nothing purged
     EXPECT_EQ(std::string(device_type_area()), known);
 
     // Nothing arrives for the foreign request either, whatever the buffer
@@ -598,13 +598,11 @@ TEST_F(LinkSimTest, IdentificationFaults)
 
 TEST_F(LinkSimTest, InstrumentOfAnotherFamily)
 {
-    sim_->WithStation([](sim::SimStation& st) {
-        st.SetForeignFields("JINY REGULATOR", "SERIE 9", "V 2.01");
-    });
+    sim_->WithStation([](sim::SimStation& st) { st.SetForeignFields("JINY REGULATOR", "SERIE 9", "V 2.01"); });
     sim_->Inject(Fault::ForeignIdent);
     EXPECT_EQ(read_device_type(), 0);
     EXPECT_EQ(read_device_version(), 0);
-    EXPECT_TRUE(g_pauses.empty());  // its answers are whole, just not ours
+    EXPECT_TRUE(g_pauses.empty()); // its answers are whole, just not ours
     EXPECT_EQ(read_foreign_ident(), 1);
     const std::string area = foreign_ident_area();
     ASSERT_EQ(area.size(), 96u);
@@ -621,7 +619,7 @@ TEST_F(LinkSimTest, ProbeFaults)
     sim_->Inject(Fault::Cut, 1, 1);
     EXPECT_EQ(probe_address(), 0);
     sim_->Inject(Fault::OtherSource, 1, 17);
-    EXPECT_EQ(probe_address(), 1);  // the addresses of the answer are not examined
+    EXPECT_EQ(probe_address(), 1); // the addresses of the answer are not examined
     EXPECT_EQ(probe_address(), 1);
     EXPECT_EQ(spy_->Count(Op::Write), 4u);
     EXPECT_EQ(spy_->Count(Op::PurgeRx), 0u);
@@ -639,7 +637,7 @@ TEST_F(LinkSimTest, VanishedPortFailsEveryCallAndCannotBeOpenedAgain)
     EXPECT_EQ(write_table(1), 0);
     EXPECT_EQ(probe_address(), 0);
     EXPECT_EQ(read_device_type(), 0);
-    EXPECT_LT(MsSince(t0), 400.0);  // failures, not time-outs
+    EXPECT_LT(MsSince(t0), 400.0); // failures, not time-outs
     port_->ClosePort();
     EXPECT_EQ(port_->OpenPort(kCom), 1);
     EXPECT_EQ(port_->port_name, "COM3");
@@ -700,7 +698,7 @@ TEST(LinkSimProgram, LinkTalksToTheSimulatorProgram)
         EXPECT_EQ(read_table(3), 1);
         EXPECT_EQ(dev_address, 12);
         EXPECT_EQ(read_table(0), 1);
-        EXPECT_GT(meas_value, 0.0f);  // the free-running input, 24..96 % of scale
+        EXPECT_GT(meas_value, 0.0f); // the free-running input, 24..96 % of scale
         EXPECT_LT(meas_value, 100.0f);
         EXPECT_EQ(read_device_type(), 1);
         EXPECT_EQ(std::string(device_type_area()), "ORBENA 52");

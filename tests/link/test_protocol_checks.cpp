@@ -31,8 +31,7 @@ bool reference_data_valid(const Bytes& b)
 
 bool reference_ack_positive(const Bytes& b)
 {
-    return b.size() >= 6 && b[0] == 0x10 && b[3] == 0x00 && b[5] == 0x16 &&
-           b[4] == ((b[1] + b[2] + b[3]) & 0xFF);
+    return b.size() >= 6 && b[0] == 0x10 && b[3] == 0x00 && b[5] == 0x16 && b[4] == ((b[1] + b[2] + b[3]) & 0xFF);
 }
 
 using Check = bool (*)(const std::uint8_t*, std::uint32_t);
@@ -183,7 +182,8 @@ TEST_F(AnswerCheckTest, EveryProperPrefixIsRejected)
         }
     }
     for (std::size_t k = 0; k < kAckPositive.size(); ++k)
-        EXPECT_FALSE(run_exact(&short_ack_positive, Bytes(kAckPositive.begin(), kAckPositive.begin() + static_cast<std::ptrdiff_t>(k))));
+        EXPECT_FALSE(run_exact(&short_ack_positive,
+                               Bytes(kAckPositive.begin(), kAckPositive.begin() + static_cast<std::ptrdiff_t>(k))));
 }
 
 TEST_F(AnswerCheckTest, SingleFlippedBitsAreRejectedUnlessStillSound)

@@ -34,28 +34,33 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using Bytes = std::vector<std::uint8_t>;
 
-long long MsSince(Clock::time_point start) {
+long long MsSince(Clock::time_point start)
+{
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
 }
 
 // CPU time (user and system) the process has used so far, in ms.
-long long CpuMs() {
+long long CpuMs()
+{
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000LL + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000LL +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
 }
 
 // Sets an environment variable for the life of the object.
 class ScopedEnv {
 public:
-    ScopedEnv(const char* name, const std::string& value) : name_(name) {
+    ScopedEnv(const char* name, const std::string& value) : name_(name)
+    {
         if (const char* old = std::getenv(name)) {
             had_ = true;
             old_ = old;
         }
         setenv(name, value.c_str(), 1);
     }
-    ~ScopedEnv() {
+    ~ScopedEnv()
+    {
         if (had_) {
             setenv(name_, old_.c_str(), 1);
         } else {
@@ -75,7 +80,8 @@ private:
 // the port under test opens the slave through a COM link.
 class SerialPtyTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         char dir_template[] = "/tmp/kx52-serial-XXXXXX";
         ASSERT_NE(mkdtemp(dir_template), nullptr);
         config_dir_ = dir_template;
@@ -91,7 +97,8 @@ protected:
         slave_path_ = name;
     }
 
-    void TearDown() override {
+    void TearDown() override
+    {
         CloseMaster();
         env_.reset();
         std::error_code ignored;
@@ -99,12 +106,14 @@ protected:
     }
 
     // Makes "COM n" stand for the pty (or for `target`).
-    void LinkCom(int n, const std::string& target = {}) {
+    void LinkCom(int n, const std::string& target = {})
+    {
         const std::string link = config_dir_ + "/OrbKX52/COM" + std::to_string(n);
         ASSERT_EQ(symlink((target.empty() ? slave_path_ : target).c_str(), link.c_str()), 0);
     }
 
-    void CloseMaster() {
+    void CloseMaster()
+    {
         if (master_ >= 0) {
             close(master_);
             master_ = -1;
@@ -112,7 +121,8 @@ protected:
     }
 
     // What the port sent, collected until `quiet_ms` pass without a byte.
-    Bytes MasterReadAll(int quiet_ms = 200) const {
+    Bytes MasterReadAll(int quiet_ms = 200) const
+    {
         Bytes got;
         for (;;) {
             pollfd pfd{master_, POLLIN, 0};
@@ -129,7 +139,8 @@ protected:
     }
 
     // The line settings the pty keeps, read through a second opening.
-    termios SlaveSettings() const {
+    termios SlaveSettings() const
+    {
         termios t{};
         const int fd = open(slave_path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
         EXPECT_GE(fd, 0);
@@ -140,7 +151,8 @@ protected:
         return t;
     }
 
-    std::uint32_t SlaveSpeed() const {
+    std::uint32_t SlaveSpeed() const
+    {
         std::uint32_t out = 0;
         std::uint32_t in = 0;
         const int fd = open(slave_path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
@@ -152,7 +164,8 @@ protected:
         return out;
     }
 
-    static std::string ErrorOf(const std::function<void()>& action) {
+    static std::string ErrorOf(const std::function<void()>& action)
+    {
         try {
             action();
         } catch (const KxError& error) {
@@ -167,7 +180,8 @@ protected:
     std::string slave_path_;
 };
 
-TEST_F(SerialPtyTest, ComNumbersMapToConfigLinksElseToTtyS) {
+TEST_F(SerialPtyTest, ComNumbersMapToConfigLinksElseToTtyS)
+{
     EXPECT_EQ(UserConfigDir(), config_dir_);
     LinkCom(3);
     LinkCom(6, config_dir_ + "/unplugged-adapter");
@@ -189,7 +203,8 @@ TEST_F(SerialPtyTest, ComNumbersMapToConfigLinksElseToTtyS) {
     EXPECT_EQ(ErrorOf([&] { port.RaiseOpenError(); }), "Sériový port COM0 nelze otevřít");
 }
 
-TEST(ConfigDir, RelativeXdgIsIgnoredForHomeConfig) {
+TEST(ConfigDir, RelativeXdgIsIgnoredForHomeConfig)
+{
     ScopedEnv home("HOME", "/home/operator");
     {
         ScopedEnv xdg("XDG_CONFIG_HOME", "relative/dir");
@@ -199,7 +214,8 @@ TEST(ConfigDir, RelativeXdgIsIgnoredForHomeConfig) {
     EXPECT_EQ(UserConfigDir(), "/home/operator/.config");
 }
 
-TEST_F(SerialPtyTest, LineIsSetToBinaryEightBitsWithoutSoftwareFlowControl) {
+TEST_F(SerialPtyTest, LineIsSetToBinaryEightBitsWithoutSoftwareFlowControl)
+{
     LinkCom(1);
     ComPort port;
     ASSERT_EQ(port.OpenPort(1), 0);
@@ -216,7 +232,8 @@ TEST_F(SerialPtyTest, LineIsSetToBinaryEightBitsWithoutSoftwareFlowControl) {
     EXPECT_EQ(SlaveSpeed(), 9600u);
 }
 
-TEST_F(SerialPtyTest, HeldPortGivesTheOpenErrorNamingIt) {
+TEST_F(SerialPtyTest, HeldPortGivesTheOpenErrorNamingIt)
+{
     LinkCom(2);
     ComPort holder;
     ASSERT_EQ(holder.OpenPort(2), 0);
@@ -239,7 +256,8 @@ TEST_F(SerialPtyTest, HeldPortGivesTheOpenErrorNamingIt) {
 
 // Opens and closes "COM 3" `times` times; gives the number of the first
 // opening that failed, 0 when all succeeded.
-int OpenRepeatedly(int times) {
+int OpenRepeatedly(int times)
+{
     for (int i = 1; i <= times; ++i) {
         ComPort port;
         port.com_index = 3;
@@ -263,12 +281,14 @@ int OpenRepeatedly(int times) {
     return 0;
 }
 
-TEST_F(SerialPtyTest, SamePtyOpensManyTimesInARow) {
+TEST_F(SerialPtyTest, SamePtyOpensManyTimesInARow)
+{
     LinkCom(3);
     EXPECT_EQ(OpenRepeatedly(60), 0);
 }
 
-TEST_F(SerialPtyTest, SamePtyOpensManyTimesInARowAsNonRootUser) {
+TEST_F(SerialPtyTest, SamePtyOpensManyTimesInARowAsNonRootUser)
+{
     LinkCom(3);
     if (geteuid() != 0) {
         EXPECT_EQ(OpenRepeatedly(60), 0);
@@ -309,7 +329,8 @@ TEST_F(SerialPtyTest, SamePtyOpensManyTimesInARowAsNonRootUser) {
     EXPECT_EQ(WEXITSTATUS(status), 0) << "201/202: exclusive hold, else the number of the failed opening";
 }
 
-TEST_F(SerialPtyTest, DeviceGoneMidReadEndsTheReadAndLaterCallsFailWithoutSpinning) {
+TEST_F(SerialPtyTest, DeviceGoneMidReadEndsTheReadAndLaterCallsFailWithoutSpinning)
+{
     LinkCom(1);
     ComPort port;
     ASSERT_EQ(port.OpenPort(1), 0);
@@ -346,7 +367,8 @@ TEST_F(SerialPtyTest, DeviceGoneMidReadEndsTheReadAndLaterCallsFailWithoutSpinni
     EXPECT_FALSE(port.IsOpen());
 }
 
-TEST_F(SerialPtyTest, SpeedsOutsideTheStandardCodesAreSetAndSpeedZeroIsRefused) {
+TEST_F(SerialPtyTest, SpeedsOutsideTheStandardCodesAreSetAndSpeedZeroIsRefused)
+{
     LinkCom(1);
     ComPort port;
     port.com_index = 1;
@@ -375,7 +397,8 @@ TEST_F(SerialPtyTest, SpeedsOutsideTheStandardCodesAreSetAndSpeedZeroIsRefused) 
 // Input of a line that marks its errors: \377 \377 is a data byte, also
 // when split over two reads; \377 \0 is a line error; a purge forgets a
 // kept \377.
-TEST(LineMarkDecoder, DoubledFfIsDataAndErrorMarkFails) {
+TEST(LineMarkDecoder, DoubledFfIsDataAndErrorMarkFails)
+{
     LineMarkDecoder decoder;
     std::uint8_t out[8] = {};
     std::size_t received = 0;
@@ -400,4 +423,4 @@ TEST(LineMarkDecoder, DoubledFfIsDataAndErrorMarkFails) {
     EXPECT_EQ(Bytes(out, out + received), (Bytes{0x00, 0x41}));
 }
 
-}  // namespace
+} // namespace

@@ -44,9 +44,8 @@ TEST(SimFrames, BuildsFramesByteForByte)
     EXPECT_EQ(sim::MakeShortFrame(0, 3, 0x00), (Bytes{0x10, 0x00, 0x03, 0x00, 0x03, 0x16}));
     // A table 0 answer: 12.5 and 100.0, sum wrapping past 255.
     const std::uint8_t data[] = {0x00, 0x00, 0x48, 0x41, 0x00, 0x00, 0xC8, 0x42};
-    EXPECT_EQ(sim::MakeLongFrame(0, 1, 0x08, data),
-              (Bytes{0x68, 0x0B, 0x0B, 0x68, 0x00, 0x01, 0x08, 0x00, 0x00, 0x48, 0x41, 0x00, 0x00, 0xC8, 0x42, 0x9C,
-                     0x16}));
+    EXPECT_EQ(sim::MakeLongFrame(0, 1, 0x08, data), (Bytes{0x68, 0x0B, 0x0B, 0x68, 0x00, 0x01, 0x08, 0x00, 0x00, 0x48,
+                                                           0x41, 0x00, 0x00, 0xC8, 0x42, 0x9C, 0x16}));
 }
 
 TEST(SimFrames, RefreshSumFollowsAChangedByte)
@@ -77,19 +76,19 @@ TEST(SimFrames, ScanTellsValidIncompleteAndInvalid)
         return sim::ScanFrame(f.data(), f.size(), l) == ScanResult::Invalid;
     };
     Bytes f = kReadTable0;
-    f[9] ^= 1;  // check sum
+    f[9] ^= 1; // check sum
     EXPECT_TRUE(invalid(f));
     f = kReadTable0;
-    f[10] = 0x17;  // end delimiter
+    f[10] = 0x17; // end delimiter
     EXPECT_TRUE(invalid(f));
     f = kReadTable0;
-    f[2] = 0x06;  // LE repeated differently
+    f[2] = 0x06; // LE repeated differently
     EXPECT_TRUE(invalid(f));
     f = kReadTable0;
-    f[3] = 0x10;  // second start delimiter
+    f[3] = 0x10; // second start delimiter
     EXPECT_TRUE(invalid(f));
-    EXPECT_TRUE(invalid({0x68, 0x02}));  // LE too small for addresses and FC
-    EXPECT_TRUE(invalid({0x68, 0xFA}));  // LE beyond the longest frame
+    EXPECT_TRUE(invalid({0x68, 0x02})); // LE too small for addresses and FC
+    EXPECT_TRUE(invalid({0x68, 0xFA})); // LE beyond the longest frame
     EXPECT_TRUE(invalid({0x10, 0x03, 0x00, 0x69, 0x6D, 0x16}));
     EXPECT_TRUE(invalid({0x55}));
 }

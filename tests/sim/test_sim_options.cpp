@@ -44,9 +44,9 @@ TEST(SimOptions, DefaultsAndLineOptions)
 
 TEST(SimOptions, FaultsWithValuesAndCounts)
 {
-    const SimOptions o = ParseOk({"--no-answer", "--bad-fcs=2", "--cut", "3", "--delay=700,4", "--pause", "200,1",
-                                   "--garbage=5", "--other-source", "9,2", "--refuse-writes=1", "--foreign-ident",
-                                   "--fc09", "--vanish-after", "6"});
+    const SimOptions o =
+        ParseOk({"--no-answer", "--bad-fcs=2", "--cut", "3", "--delay=700,4", "--pause", "200,1", "--garbage=5",
+                 "--other-source", "9,2", "--refuse-writes=1", "--foreign-ident", "--fc09", "--vanish-after", "6"});
     ASSERT_EQ(o.faults.size(), 11u);
     auto at = [&o](std::size_t i) { return o.faults[i]; };
     EXPECT_EQ(at(0).fault, Fault::NoAnswer);
@@ -99,16 +99,42 @@ TEST(SimOptions, HelpDocumentsEveryOption)
     EXPECT_TRUE(ParseOk({"-h"}).help);
     EXPECT_TRUE(ParseOk({"--version"}).version);
     const std::string usage = sim::SimUsage();
-    for (const char* opt : {"--com", "--address", "--log", "--no-pacing", "--help", "--no-answer", "--bad-fcs",
-                            "--fc09", "--cut", "--delay", "--pause", "--refuse-writes", "--garbage",
-                            "--other-source", "--foreign-ident", "--vanish-after", "--version", "--e5-ack",
-                            "--unplug-after", "--back-after", "ready"})
+    for (const char* opt : {"--com",          "--address",       "--log",     "--no-pacing",    "--help",
+                            "--no-answer",    "--bad-fcs",       "--fc09",    "--cut",          "--delay",
+                            "--pause",        "--refuse-writes", "--garbage", "--other-source", "--foreign-ident",
+                            "--vanish-after", "--version",       "--e5-ack",  "--unplug-after", "--back-after",
+                            "ready"})
         EXPECT_NE(usage.find(opt), std::string::npos) << opt;
     // Every option the help names is accepted.
-    ParseOk({"--com", "1", "--address", "0", "--log", "f", "--no-pacing", "--no-answer", "--bad-fcs", "--fc09",
-              "--cut", "1", "--delay", "1", "--pause", "1", "--refuse-writes", "--garbage", "1", "--other-source",
-              "1", "--foreign-ident", "--vanish-after", "1", "--e5-ack", "--unplug-after", "0", "--back-after",
-              "500"});
+    ParseOk({"--com",
+             "1",
+             "--address",
+             "0",
+             "--log",
+             "f",
+             "--no-pacing",
+             "--no-answer",
+             "--bad-fcs",
+             "--fc09",
+             "--cut",
+             "1",
+             "--delay",
+             "1",
+             "--pause",
+             "1",
+             "--refuse-writes",
+             "--garbage",
+             "1",
+             "--other-source",
+             "1",
+             "--foreign-ident",
+             "--vanish-after",
+             "1",
+             "--e5-ack",
+             "--unplug-after",
+             "0",
+             "--back-after",
+             "500"});
 }
 
 TEST(SimOptions, UnplugAndComingBack)

@@ -174,10 +174,10 @@ TEST_F(SimPtyTest, AnswersArePacedAtTheSpeedTheMasterSet)
         const double ms_first = std::chrono::duration<double, std::milli>(arrivals.front().first - t0).count();
         const double ms_all = std::chrono::duration<double, std::milli>(arrivals.back().first - t0).count();
         const double char_ms = 11.0 * 1000.0 / 1200.0;
-        EXPECT_GE(ms_first, 11.0 * char_ms);  // not before the request is on the line
+        EXPECT_GE(ms_first, 11.0 * char_ms); // not before the request is on the line
         EXPECT_GE(ms_all, 27.5 * char_ms);
         EXPECT_LT(ms_all, 28.0 * char_ms + 150.0);
-        EXPECT_GT(arrivals.size(), 5u);  // byte by byte, not in one lump
+        EXPECT_GT(arrivals.size(), 5u); // byte by byte, not in one lump
         EXPECT_EQ(sim_->LastLineSpeed(), 1200);
     }
     {
@@ -193,7 +193,7 @@ TEST_F(SimPtyTest, AnswersArePacedAtTheSpeedTheMasterSet)
 TEST_F(SimPtyTest, GarbageAndUnfinishedRequestsAreNotAnswered)
 {
     Line line(Link());
-    line.Send({0x00, 0x68, 0x05, 0x05, 0x68, 0x00});  // a request broken off
+    line.Send({0x00, 0x68, 0x05, 0x05, 0x68, 0x00}); // a request broken off
     EXPECT_TRUE(line.Receive(1, 300ms).empty());
     Bytes noisy = {0xFF, 0x10, 0x33};
     noisy.insert(noisy.end(), kRead0.begin(), kRead0.end());
@@ -201,7 +201,7 @@ TEST_F(SimPtyTest, GarbageAndUnfinishedRequestsAreNotAnswered)
     const Bytes a = line.Receive(17);
     EXPECT_EQ(a.size(), 17u);
     EXPECT_TRUE(ValidFrame(a));
-    EXPECT_EQ(line.Receive(1, 200ms).size(), 0u);  // and nothing more
+    EXPECT_EQ(line.Receive(1, 200ms).size(), 0u); // and nothing more
     EXPECT_EQ(sim_->Requests(), 1u);
 }
 
@@ -244,7 +244,7 @@ TEST_F(SimPtyTest, VanishingPortHangsUpAndLeavesADeadLink)
         std::this_thread::sleep_for(10ms);
     EXPECT_TRUE(sim_->Vanished());
     // The name stays but leads nowhere, so the port cannot be opened again.
-    struct stat st{};
+    struct stat st {};
     ASSERT_EQ(::lstat(Link().c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode));
     EXPECT_LT(::open(Link().c_str(), O_RDWR | O_NOCTTY), 0);
@@ -257,7 +257,7 @@ namespace {
 
 struct Child {
     pid_t pid = -1;
-    int out = -1;  // its standard output
+    int out = -1; // its standard output
 };
 
 Child SpawnSim(const std::vector<std::string>& args, const std::string& config_home)
@@ -350,8 +350,8 @@ TEST(SimProgram, HelpAndBadOptions)
     Child bad = SpawnSim({"--address", "200"}, dir);
     EXPECT_EQ(WaitExit(bad.pid), 2);
     ::close(bad.out);
-    struct stat st{};
-    EXPECT_NE(::lstat((dir + "/OrbKX52").c_str(), &st), 0);  // nothing was made
+    struct stat st {};
+    EXPECT_NE(::lstat((dir + "/OrbKX52").c_str(), &st), 0); // nothing was made
     RemoveTree(dir);
 }
 
@@ -373,7 +373,7 @@ TEST(SimProgram, ReportsReadyServesLogsAndCleansUpOnTerm)
     ::kill(c.pid, SIGTERM);
     EXPECT_EQ(WaitExit(c.pid), 0);
     ::close(c.out);
-    struct stat st{};
+    struct stat st {};
     EXPECT_NE(::lstat(link.c_str(), &st), 0);
 
     std::ifstream in(log);

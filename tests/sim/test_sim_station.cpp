@@ -71,7 +71,7 @@ TEST(SimStation, AnswersTableReadsWithTheTableBytes)
     EXPECT_EQ(p.answer[16], 0x16);
     std::size_t len = 0;
     EXPECT_EQ(sim::ScanFrame(p.answer.data(), p.answer.size(), len), sim::ScanResult::Valid);
-    EXPECT_FLOAT_EQ(F32(p.answer, 7), 60.0f);  // 12 mA of 0..20 mA, scale 100
+    EXPECT_FLOAT_EQ(F32(p.answer, 7), 60.0f); // 12 mA of 0..20 mA, scale 100
     EXPECT_FLOAT_EQ(F32(p.answer, 11), 0.0f);
 
     const std::size_t sizes[] = {17, 21, 17, 10};
@@ -107,8 +107,7 @@ TEST(SimStation, WrittenParametersReadBackUnchanged)
     EXPECT_EQ(w.kind, RequestKind::WriteTable);
     EXPECT_EQ(w.answer, kAckFrom1);
     const Plan r = Send(st, ReadReq(1, 0, 2));
-    EXPECT_EQ(Bytes(r.answer.begin() + 7, r.answer.end() - 2),
-              (Bytes{0x00, 0x00, 0xC8, 0x42, 0x01, 0x05, 0x01, 0x00}));
+    EXPECT_EQ(Bytes(r.answer.begin() + 7, r.answer.end() - 2), (Bytes{0x00, 0x00, 0xC8, 0x42, 0x01, 0x05, 0x01, 0x00}));
 
     // Table 1 with bit patterns no arithmetic would keep (a NaN, -0).
     const Bytes t1 = {0x01, 0x00, 0xC0, 0x7F, 0x00, 0x00, 0x00, 0x80, 0x00, 0x00, 0x20, 0x41};
@@ -124,11 +123,11 @@ TEST(SimStation, RefusesWritesThatDoNotFitAndKeepsTheOldContent)
     SimStation st(1);
     const Bytes before = Send(st, ReadReq(1, 0, 1)).answer;
     const Bytes nack = {0x10, 0x00, 0x01, 0x01, 0x02, 0x16};
-    EXPECT_EQ(Send(st, WriteReq(1, 1, Bytes(11, 0))).answer, nack);  // too short
-    EXPECT_EQ(Send(st, WriteReq(1, 0, Bytes(8, 0))).answer, nack);   // read-only
-    EXPECT_EQ(Send(st, WriteReq(1, 5, Bytes(1, 0))).answer, nack);   // no such table
-    EXPECT_EQ(Send(st, WriteReq(1, 3, {127})).answer, nack);         // broadcast address
-    EXPECT_EQ(Send(st, WriteReq(1, 4, {0x00})).answer, nack);        // not the reset byte
+    EXPECT_EQ(Send(st, WriteReq(1, 1, Bytes(11, 0))).answer, nack); // too short
+    EXPECT_EQ(Send(st, WriteReq(1, 0, Bytes(8, 0))).answer, nack);  // read-only
+    EXPECT_EQ(Send(st, WriteReq(1, 5, Bytes(1, 0))).answer, nack);  // no such table
+    EXPECT_EQ(Send(st, WriteReq(1, 3, {127})).answer, nack);        // broadcast address
+    EXPECT_EQ(Send(st, WriteReq(1, 4, {0x00})).answer, nack);       // not the reset byte
     EXPECT_EQ(Send(st, ReadReq(1, 0, 1)).answer, before);
     EXPECT_EQ(st.Instrument().Address(), 1);
 }
@@ -143,8 +142,8 @@ TEST(SimStation, AddressChangeIsAcknowledgedFromTheOldAddress)
     EXPECT_FALSE(Send(st, ReadReq(1, 0, 3)).for_us);
     const Plan r = Send(st, ReadReq(7, 0, 3));
     ASSERT_EQ(r.answer.size(), 10u);
-    EXPECT_EQ(r.answer[5], 7);  // answered from the new address
-    EXPECT_EQ(r.answer[7], 7);  // and the table holds it
+    EXPECT_EQ(r.answer[5], 7); // answered from the new address
+    EXPECT_EQ(r.answer[7], 7); // and the table holds it
 }
 
 TEST(SimStation, ProbeIdentificationAndMasterAddress)
@@ -158,7 +157,7 @@ TEST(SimStation, ProbeIdentificationAndMasterAddress)
     st.Instrument().SetTypeText("TYP X");
     const Plan t = Send(st, IdentReq(3, 0x00));
     EXPECT_EQ(t.kind, RequestKind::IdentType);
-    EXPECT_EQ(t.answer[1], 8);  // L = 5 text bytes + 3
+    EXPECT_EQ(t.answer[1], 8); // L = 5 text bytes + 3
     EXPECT_EQ(std::string(t.answer.begin() + 7, t.answer.end() - 2), "TYP X");
     const Plan v = Send(st, IdentReq(3, 0x04));
     EXPECT_EQ(v.kind, RequestKind::IdentVersion);
@@ -175,9 +174,9 @@ TEST(SimStation, SumResetAndIntegrationOnAControlledClock)
 {
     SimStation st(0);
     sim::SimInstrument& in = st.Instrument();
-    in.SetFixedInput(12.0);  // 60 % of 0..20 mA: value 60
+    in.SetFixedInput(12.0); // 60 % of 0..20 mA: value 60
     in.AdvanceTo(30.0);
-    EXPECT_NEAR(in.Sum(), 30.0, 1e-6);  // 60 per minute for half a minute
+    EXPECT_NEAR(in.Sum(), 30.0, 1e-6); // 60 per minute for half a minute
     const Plan r = Send(st, ReadReq(0, 0, 0), 60.0);
     EXPECT_NEAR(F32(r.answer, 11), 60.0f, 1e-3);
     // Time never runs backwards.
@@ -241,8 +240,8 @@ TEST(SimStation, FreeRunningSignalIsSlowAndStaysInRange)
     }
     EXPECT_GT(lo, 4.0);
     EXPECT_LT(hi, 20.0);
-    EXPECT_GT(hi - lo, 10.0);       // it does move over its period
-    EXPECT_LT(biggest_step, 0.25);  // and smoothly from second to second
+    EXPECT_GT(hi - lo, 10.0);      // it does move over its period
+    EXPECT_LT(biggest_step, 0.25); // and smoothly from second to second
     // The sum is the integral of the value: over whole periods the mean 60.
     EXPECT_NEAR(in.Sum(), 60.0 * 8.0, 0.5);
 }
@@ -350,7 +349,7 @@ TEST(SimStationFaults, ForeignIdentificationIsRejectedByTheNormalCheckButCarries
         ASSERT_EQ(a.size(), 106u);
         const std::size_t L = a[1];
         EXPECT_EQ(L, 100u);
-        EXPECT_NE(a[6], 0x08);  // not a data answer of this family
+        EXPECT_NE(a[6], 0x08); // not a data answer of this family
         // From byte 8 on: three space-filled 32-character fields.
         const std::string text(a.begin() + 8, a.begin() + 8 + static_cast<std::ptrdiff_t>(L - 4));
         EXPECT_EQ(text.substr(0, 32), "FIELD ONE" + std::string(23, ' '));
@@ -371,7 +370,7 @@ TEST(SimStationFaults, AForeignTextIsSentAsItIsAndCutToWhatAFrameHolds)
         st.SetForeignText(c.text);
         const Bytes a = Send(st, IdentReq(0, 0x00)).answer;
         ASSERT_EQ(a.size(), c.sent + 10);
-        EXPECT_EQ(a[1], c.sent + 4);  // header byte and text after DA, SA, FC
+        EXPECT_EQ(a[1], c.sent + 4); // header byte and text after DA, SA, FC
         EXPECT_EQ(std::string(a.begin() + 8, a.end() - 2), c.text.substr(0, c.sent));
     }
 }
@@ -381,11 +380,11 @@ TEST(SimStationFaults, VanishAfterKExchanges)
     SimStation st(0);
     st.Faults().Set(Fault::Vanish, 3);
     EXPECT_FALSE(Send(st, ReadReq(0, 0, 0)).vanish);
-    EXPECT_FALSE(Send(st, ReadReq(5, 0, 0)).vanish);  // not an exchange with us
+    EXPECT_FALSE(Send(st, ReadReq(5, 0, 0)).vanish); // not an exchange with us
     EXPECT_FALSE(Send(st, ReadReq(0, 0, 1)).vanish);
     const Plan last = Send(st, ReadReq(0, 0, 2));
     EXPECT_TRUE(last.vanish);
-    EXPECT_FALSE(last.answer.empty());  // the third exchange is still answered
+    EXPECT_FALSE(last.answer.empty()); // the third exchange is still answered
 }
 
 TEST(SimStationFaults, UnplugCutsTheAnswerAfterKExchangesAndE5AcknowledgesWrites)
