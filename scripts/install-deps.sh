@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-charts-dev qt6-translations-l10n libgl-dev
-  libgtest-dev libgmock-dev
+  libgtest-dev libgmock-dev clang-format-14
   xvfb xauth fonts-dejavu-core
   # Arial's metrics (Liberation Sans) for the windows that ask for Arial.
   fonts-liberation2
