@@ -5,6 +5,7 @@
 // screen). Build in Release and run:
 //   bench_chart            (all sizes)
 //   bench_chart quick      (fewer ticks)
+//   bench_chart [quick] 1920x1080@2   (one size only)
 // Columns: the median tick in wall-clock time and in the thread's processor
 // time (which a busy machine disturbs less), the data update alone, the
 // memory per point, a live change of the chart settings repainted at once
@@ -236,7 +237,14 @@ int main(int argc, char** argv)
     if (std::getenv("QT_QPA_PLATFORM") == nullptr)
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
-    const bool quick = argc > 1 && std::strcmp(argv[1], "quick") == 0;
+    bool quick = false;
+    const char* only = nullptr; // one size, as printed in the first column
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "quick") == 0)
+            quick = true;
+        else
+            only = argv[i];
+    }
 
     struct Size {
         int w, h, dpr;
@@ -247,6 +255,13 @@ int main(int argc, char** argv)
     std::printf("%-12s %8s %6s %4s %9s %9s %10s %9s %9s %9s %12s %9s\n", "size", "points", "data", "view", "tick ms",
                 "cpu ms", "update us", "bytes/pt", "depth ms", "3D ms", "QtCharts ms", "speed-up");
     for (const Size& s : sizes) {
+        char size[32];
+        if (s.dpr > 1)
+            std::snprintf(size, sizeof size, "%dx%d@%d", s.w, s.h, s.dpr);
+        else
+            std::snprintf(size, sizeof size, "%dx%d", s.w, s.h);
+        if (only != nullptr && std::strcmp(only, size) != 0)
+            continue;
         for (long n : counts) {
             for (Shape shape : {Shape::Wave, Shape::Drift}) {
                 const int qtTicks = quick ? 3 : (n > 50000 ? 5 : n > 5000 ? 20 : 50);
@@ -254,11 +269,6 @@ int main(int argc, char** argv)
                 for (bool v3 : {false, true}) {
                     const int ticks = quick ? 20 : (s.w * s.dpr > 1000 ? 100 : 200);
                     const Result r = TimeLiveChart(shape, s.w, s.h, s.dpr, n, v3, ticks);
-                    char size[32];
-                    if (s.dpr > 1)
-                        std::snprintf(size, sizeof size, "%dx%d@%d", s.w, s.h, s.dpr);
-                    else
-                        std::snprintf(size, sizeof size, "%dx%d", s.w, s.h);
                     std::printf("%-12s %8ld %6s %4s %9.3f %9.3f %10.3f %9.1f %9.3f %9.3f %12.2f %8.0fx\n", size, n,
                                 shape == Shape::Wave ? "wave" : "drift", v3 ? "3D" : "2D", r.tickMs, r.cpuMs,
                                 r.updateUs, r.bytesPerPoint, r.depthMs, r.toggleMs, qt, qt / r.tickMs);
