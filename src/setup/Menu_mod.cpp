@@ -277,16 +277,13 @@ int TForm_menu::TakeParams()
     CONFIG = TakeConfig();
     const std::pair<float*, QLineEdit*> numbers[] = {
         {&SCALE, ed_scale}, {&SP_ALA, ed_sp_ala}, {&HYSTER, ed_hyster}, {&SP_SUM, ed_sp_suma}};
-    // Every edit is checked, so each bad one reports on its own; the first
-    // bad one keeps the focus, where the user starts correcting.
-    QLineEdit* first_bad = nullptr;
+    // Every edit is checked, so each bad one reports on its own; each takes
+    // the focus in turn, so it ends on the last bad one.
+    bool all_valid = true;
     for (const auto& [target, edit] : numbers)
-        if (CheckFloat(*target, edit) != 0 && first_bad == nullptr)
-            first_bad = edit;
-    if (first_bad == nullptr)
-        return 0;
-    first_bad->setFocus();
-    return -1;
+        if (CheckFloat(*target, edit) != 0)
+            all_valid = false;
+    return all_valid ? 0 : -1;
 }
 
 int TForm_menu::CheckFloat(float& target, QLineEdit* edit)

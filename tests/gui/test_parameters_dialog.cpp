@@ -286,8 +286,8 @@ TEST_F(ParametersDialogTest, EachBadNumberIsReportedInOrderAndNothingIsSent)
         EXPECT_EQ(HYSTER, 0.0f);
     }
 
-    // Two bad edits: two boxes, both reset, the first keeps the focus; the
-    // rest is taken all the same.
+    // Two bad edits: two boxes, both reset, the focus ends on the later one;
+    // the rest is taken all the same.
     Clear();
     dialog->ed_scale->setText(Typed("3,25"));
     dialog->ed_sp_ala->setText(QLocale::system().decimalPoint() == u',' ? "2.5" : "2,5");
@@ -300,7 +300,7 @@ TEST_F(ParametersDialogTest, EachBadNumberIsReportedInOrderAndNothingIsSent)
     QTest::keyClick(dialog->tl_write, Qt::Key_Space);
     EXPECT_EQ(trace, (std::vector<std::string>{kNotANumber, kNotANumber}));
     EXPECT_EQ(dialog->ed_sp_ala->text() + dialog->ed_sp_suma->text(), QStringLiteral("11"));
-    EXPECT_TRUE(dialog->ed_sp_ala->hasFocus());
+    EXPECT_TRUE(dialog->ed_sp_suma->hasFocus());
     EXPECT_EQ(SCALE, 3.25f);
     EXPECT_EQ(SP_ALA, 0.0f);
     EXPECT_EQ(HYSTER, -0.5f);
