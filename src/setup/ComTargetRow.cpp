@@ -53,5 +53,5 @@ void ComTargetRow::tl_priradClick()
         return;
     Show(com_);
     if (on_assigned)
-        on_assigned();
+        on_assigned(com_);
 }

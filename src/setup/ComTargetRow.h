@@ -27,8 +27,8 @@ public:
     QPushButton* tl_prirad = nullptr;
     QLabel* lb_target = nullptr;
     TPortAssign* assign = nullptr;
-    // Told after a device was made "COM n".
-    std::function<void()> on_assigned;
+    // Told the port n after a device was made "COM n".
+    std::function<void(int)> on_assigned;
 
 public Q_SLOTS:
     void tl_priradClick();

@@ -169,7 +169,12 @@ Tport::Tport(SettingsStore& store, std::unique_ptr<SerialBackend> backend, QWidg
               static_cast<QWidget*>(tl_cancel), static_cast<QWidget*>(tl_najit), static_cast<QWidget*>(tl_prerusit)})
             below->move(below->x(), below->y() + kRowHeight);
         setFixedSize(537, 321 + kRowHeight);
-        com_target->on_assigned = [this] { ChangePort(com_index); };
+        // The port just assigned becomes the chosen one and is opened on
+        // its new device.
+        com_target->on_assigned = [this](int n) {
+            cb_com->setCurrentIndex(n);
+            ChangePort(n);
+        };
     }
 
     setTabOrder(cb_com, com_target != nullptr ? static_cast<QWidget*>(com_target->tl_prirad) : cb_baudrate);
@@ -224,6 +229,7 @@ void Tport::FormCreate()
     cb_baudrate->setCurrentIndex(cb_baudrate->findText(QString::number(baud_rate)));
 
     cb_com->setCurrentIndex(com_index);
+    chosen_com_ = com_index;
     FillGridHeaders();
     TakeSnapshot();
 }
@@ -324,6 +330,7 @@ void Tport::cb_saChange()
 void Tport::ChangePort(std::int32_t index)
 {
     com_index = index;
+    chosen_com_ = index;
     ShowComTarget();
     // "žádný port" leaves the port opened before open until the dialog closes.
     if (com_index != 0) {
@@ -465,6 +472,8 @@ void Tport::OnPortSelectionReset()
 
 void Tport::ShowComTarget()
 {
+    // After a failed opening the list shows "žádný port"; the row goes on
+    // showing the port that failed, where it leads and why.
     if (com_target != nullptr)
-        com_target->Show(com_index);
+        com_target->Show(com_index != 0 ? com_index : chosen_com_);
 }

@@ -97,6 +97,10 @@ private:
     void ChangeSourceAddress(std::int32_t address);
 
     SettingsStore& store_;
+    // The port the user chose last (0: "žádný port"). It outlives the reset
+    // to "žádný port" after a failed opening, so that the row under the list
+    // still shows where that port leads and "Přiřadit…" can mend it.
+    std::int32_t chosen_com_ = 0;
     struct Snapshot {
         std::int32_t baud_rate, dest_address, source_address, com_index;
     } snapshot_{};

@@ -17,6 +17,8 @@ struct FakeLine {
     float sum = 0.0f;
     int opens = 0;
     int closes = 0;
+    // Devices that refuse to open, as a missing /dev/ttyS1 does.
+    std::vector<std::string> missing;
     std::vector<std::vector<std::uint8_t>> written;
     std::deque<std::uint8_t> pending;
 };
@@ -30,6 +32,9 @@ public:
         // "COM 0" stands for no port at all and never opens.
         if (path == DevicePathForCom(0))
             return false;
+        for (const std::string& gone : line_->missing)
+            if (path == gone)
+                return false;
         line_->open = true;
         ++line_->opens;
         return true;

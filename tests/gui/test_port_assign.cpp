@@ -107,4 +107,42 @@ TEST_F(PortAssignTest, AssigningATypedDeviceLinksItReopensThePortAndShowsIt)
     EXPECT_EQ(std::filesystem::read_symlink(ComLinkPath(2)).string(), pty.toStdString());
 }
 
+TEST_F(PortAssignTest, APortThatDoesNotOpenCanStillBeAssignedFromTheDialog)
+{
+    // COM 2 has no link yet and its fallback device does not open: the list
+    // falls back to "žádný port", as after every failed opening.
+    line->missing = {DevicePathForCom(2)};
+    port->cb_com->setCurrentIndex(2);
+    Q_EMIT port->cb_com->activated(2);
+    ASSERT_FALSE(boxes.empty());
+    EXPECT_EQ(boxes.back().text, QStringLiteral("Sériový port COM2 nelze otevřít."));
+    EXPECT_EQ(port->cb_com->currentIndex(), 0);
+    EXPECT_EQ(port->com_index, 0);
+    // The row still names COM 2 and where it went, and offers to mend it.
+    EXPECT_TRUE(Shown().startsWith(QStringLiteral("COM 2 → %1").arg(QString::fromStdString(DevicePathForCom(2)))))
+        << Shown().toStdString();
+    ASSERT_TRUE(port->com_target->tl_prirad->isEnabled());
+
+    const QString pty = Device("pts-of-the-simulator");
+    TPortAssign* dialog = port->com_target->assign;
+    QTimer::singleShot(0, dialog, [&] {
+        EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Přiřazení portu COM 2"));
+        dialog->ed_path->setText(pty);
+        dialog->tl_assign->click();
+    });
+    const int opens_before = line->opens;
+    port->com_target->tl_prirad->click();
+    EXPECT_EQ(std::filesystem::read_symlink(ComLinkPath(2)).string(), pty.toStdString());
+    EXPECT_EQ(port->cb_com->currentIndex(), 2) << "the assigned port is chosen again";
+    EXPECT_EQ(port->com_index, 2);
+    EXPECT_EQ(line->opens, opens_before + 1);
+    EXPECT_EQ(Shown(), QStringLiteral("COM 2 → %1").arg(pty));
+
+    // Choosing "žádný port" on purpose leaves nothing to assign.
+    port->cb_com->setCurrentIndex(0);
+    Q_EMIT port->cb_com->activated(0);
+    EXPECT_EQ(Shown(), QStringLiteral("Není zvolen žádný port."));
+    EXPECT_FALSE(port->com_target->tl_prirad->isEnabled());
+}
+
 } // namespace
