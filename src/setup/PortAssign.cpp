@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 TPortAssign::TPortAssign(QWidget* parent, std::string dev_root, std::string sys_root, std::string config_dir)
@@ -55,6 +56,7 @@ TPortAssign::TPortAssign(QWidget* parent, std::string dev_root, std::string sys_
     connect(tl_cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(lv_devices, &QListWidget::currentRowChanged, this, Guarded(this, &TPortAssign::ShowInfo));
     connect(lv_devices, &QListWidget::itemActivated, this, Guarded(this, &TPortAssign::tl_assignClick));
+    connect(ed_path, &QLineEdit::textEdited, this, Guarded(this, &TPortAssign::ed_pathChange));
 }
 
 QString TPortAssign::AccessAdvice(const SerialDevice& device)
@@ -70,40 +72,83 @@ bool TPortAssign::Assign(int n)
     com_ = n;
     setWindowTitle(QStringLiteral("Přiřazení portu COM %1").arg(n));
     devices_ = ListSerialDevices(dev_root_, sys_root_);
-    lv_devices->clear();
-    for (const SerialDevice& device : devices_) {
-        QString text = QString::fromStdString(device.path);
-        if (!device.description.empty())
-            text += QStringLiteral("  –  ") + QString::fromStdString(device.description);
-        if (!device.accessible)
-            text += QStringLiteral("  (bez přístupu)");
-        lv_devices->addItem(text);
+    {
+        const QSignalBlocker block(lv_devices);
+        lv_devices->clear();
+        for (const SerialDevice& device : devices_) {
+            QString text = QString::fromStdString(device.path);
+            if (!device.description.empty())
+                text += QStringLiteral("  –  ") + QString::fromStdString(device.description);
+            if (!device.accessible)
+                text += QStringLiteral("  (bez přístupu)");
+            lv_devices->addItem(text);
+        }
     }
     lv_devices->setEnabled(!devices_.empty());
-    ed_path->clear();
-    if (!devices_.empty())
-        lv_devices->setCurrentRow(0);
-    ShowInfo();
-    lv_devices->setFocus();
+    // A port that is assigned already opens on its device: Enter keeps it.
+    // Otherwise the first device present is offered.
+    const ComTarget now = DescribeComTarget(n);
+    if (now.through_link) {
+        ed_path->setText(QString::fromStdString(now.device));
+        ed_pathChange();
+    } else {
+        ed_path->clear();
+        if (!devices_.empty())
+            lv_devices->setCurrentRow(0);
+        ShowInfo();
+    }
+    // The list would make its first row current on taking the focus, and
+    // so replace a path that it does not list: then the edit has it.
+    if (lv_devices->currentRow() >= 0)
+        lv_devices->setFocus();
+    else
+        ed_path->setFocus();
     return exec() == QDialog::Accepted;
+}
+
+int TPortAssign::RowOf(const QString& path) const
+{
+    for (std::size_t row = 0; row < devices_.size(); ++row)
+        if (QString::fromStdString(devices_[row].path) == path)
+            return static_cast<int>(row);
+    return -1;
 }
 
 void TPortAssign::ShowInfo()
 {
     const int row = lv_devices->currentRow();
-    if (devices_.empty()) {
+    if (row >= 0 && row < static_cast<int>(devices_.size()))
+        ed_path->setText(QString::fromStdString(devices_[static_cast<std::size_t>(row)].path));
+    ShowPathInfo();
+}
+
+void TPortAssign::ed_pathChange()
+{
+    // The list follows what is typed: its device when it lists the path,
+    // none otherwise (a pseudo-terminal, an adapter it does not know).
+    const QSignalBlocker block(lv_devices);
+    const int row = RowOf(ed_path->text().trimmed());
+    lv_devices->setCurrentRow(row);
+    if (row < 0)
+        lv_devices->clearSelection();
+    ShowPathInfo();
+}
+
+void TPortAssign::ShowPathInfo()
+{
+    // The line says what "Přiřadit" will do: always about the path in the
+    // edit, which is what gets assigned.
+    const QString path = ed_path->text().trimmed();
+    const int row = RowOf(path);
+    if (row >= 0 && !devices_[static_cast<std::size_t>(row)].accessible)
+        lb_info->setText(AccessAdvice(devices_[static_cast<std::size_t>(row)]));
+    else if (!path.isEmpty())
+        lb_info->setText(QStringLiteral("COM %1 bude otevírat %2.").arg(com_).arg(path));
+    else if (devices_.empty())
         lb_info->setText(QStringLiteral("V počítači nebylo nalezeno žádné sériové zařízení. Připojte převodník "
                                         "a otevřete toto okno znovu."));
-    } else if (row >= 0 && row < static_cast<int>(devices_.size())) {
-        const SerialDevice& device = devices_[static_cast<std::size_t>(row)];
-        ed_path->setText(QString::fromStdString(device.path));
-        lb_info->setText(
-            device.accessible
-                ? QStringLiteral("COM %1 bude otevírat %2.").arg(com_).arg(QString::fromStdString(device.path))
-                : AccessAdvice(device));
-    } else {
+    else
         lb_info->clear();
-    }
     lv_devices->setAccessibleDescription(lb_info->text());
 }
 

@@ -40,9 +40,15 @@ public:
 
 public Q_SLOTS:
     void tl_assignClick();
+    void ed_pathChange();
 
 private:
+    // The chosen row's device goes into the edit.
     void ShowInfo();
+    // The line under the list, about the path in the edit.
+    void ShowPathInfo();
+    // The row of the listed device `path`, or -1.
+    int RowOf(const QString& path) const;
 
     std::string dev_root_, sys_root_, config_dir_;
     std::vector<SerialDevice> devices_;

@@ -13,7 +13,9 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 #include <filesystem>
@@ -127,7 +129,12 @@ TEST_F(PortAssignTest, APortThatDoesNotOpenCanStillBeAssignedFromTheDialog)
     TPortAssign* dialog = port->com_target->assign;
     QTimer::singleShot(0, dialog, [&] {
         EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Přiřazení portu COM 2"));
-        dialog->ed_path->setText(pty);
+        // The line under the list speaks of the typed path, not of the
+        // device the list offered first.
+        dialog->ed_path->selectAll();
+        QTest::keyClicks(dialog->ed_path, pty);
+        EXPECT_EQ(dialog->lb_info->text(), QStringLiteral("COM 2 bude otevírat %1.").arg(pty));
+        EXPECT_EQ(dialog->lv_devices->currentRow(), -1);
         dialog->tl_assign->click();
     });
     const int opens_before = line->opens;
@@ -137,6 +144,15 @@ TEST_F(PortAssignTest, APortThatDoesNotOpenCanStillBeAssignedFromTheDialog)
     EXPECT_EQ(port->com_index, 2);
     EXPECT_EQ(line->opens, opens_before + 1);
     EXPECT_EQ(Shown(), QStringLiteral("COM 2 → %1").arg(pty));
+    // Opened again, the dialog offers the device COM 2 has now, so that
+    // Enter keeps it.
+    QString offered;
+    QTimer::singleShot(0, dialog, [&] {
+        offered = dialog->ed_path->text() + u'|' + dialog->lb_info->text();
+        dialog->tl_cancel->click();
+    });
+    port->com_target->tl_prirad->click();
+    EXPECT_EQ(offered, QStringLiteral("%1|COM 2 bude otevírat %1.").arg(pty));
 
     // Choosing "žádný port" on purpose leaves nothing to assign.
     port->cb_com->setCurrentIndex(0);
