@@ -78,8 +78,8 @@ public:
         std::string error;
         return Ok(Ask("inject " + fault + " " + std::to_string(count) + " " + std::to_string(param)), error);
     }
-    std::size_t ReadsOf(int table) override { return std::stoul("0" + Ask("reads " + std::to_string(table))); }
-    std::size_t WritesOf(int table) override { return std::stoul("0" + Ask("writes " + std::to_string(table))); }
+    std::size_t ReadsOf(int table) override { return Count(Ask("reads " + std::to_string(table))); }
+    std::size_t WritesOf(int table) override { return Count(Ask("writes " + std::to_string(table))); }
     std::vector<Bytes> Requests() override
     {
         std::istringstream in(Ask("requests"));
@@ -97,6 +97,9 @@ private:
         error = answer;
         return false;
     }
+
+    // A count the peer answers; no answer counts as none.
+    static std::size_t Count(const std::string& answer) { return answer.empty() ? 0 : std::stoul(answer); }
 
     std::string Ask(const std::string& command)
     {
