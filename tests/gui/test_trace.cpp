@@ -19,7 +19,7 @@ protected:
     void TearDown() override
     {
         ProgramFixture::TearDown();
-        unsetenv("KX52_TRACE");
+        qunsetenv("KX52_TRACE");
     }
     void StartWithLine()
     {
@@ -40,7 +40,7 @@ protected:
 TEST_F(TraceTest, EveryFrameOfAGoodAndAFailedReadingGoesToTheTraceFile)
 {
     const QString trace = dir.filePath(QStringLiteral("kx52.trace"));
-    setenv("KX52_TRACE", trace.toLocal8Bit().constData(), 1);
+    qputenv("KX52_TRACE", trace.toLocal8Bit());
     StartWithLine();
     line->meas = 12.5f;
     NextCycle();
@@ -66,7 +66,7 @@ TEST_F(TraceTest, WithoutTheVariableNothingIsWritten)
 {
     for (const char* value : {static_cast<const char*>(nullptr), ""}) {
         if (value != nullptr)
-            setenv("KX52_TRACE", value, 1);
+            qputenv("KX52_TRACE", value);
         const QString cwd = QDir::currentPath();
         ASSERT_TRUE(QDir::setCurrent(dir.path()));
         const QStringList before = FilesInFolder();
