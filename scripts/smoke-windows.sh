@@ -2,7 +2,9 @@
 # Smoke test of the Windows package: unpacks kx52-windows.zip, starts
 # kx52.exe from it under wine on a virtual display in a throwaway prefix, with
 # the simulated instrument behind COM1, and waits for the main window
-# "ORBENA 52". With a second argument, saves a screenshot there.
+# "ORBENA 52", switches reading on and checks that the simulator is read
+# once a second.
+# With a second argument, saves a screenshot there.
 #   smoke-windows.sh ZIP [SCREENSHOT.png]
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -33,15 +35,29 @@ sim_pid=$!
 for _ in $(seq 50); do [ -L "$work/config/OrbKX52/COM1" ] && break; sleep 0.1; done
 ln -s "$work/config/OrbKX52/COM1" "$prefix/dosdevices/com1"
 
-export KX52_SMOKE_DIR="$work/kx52-windows" KX52_SMOKE_SHOT="$shot"
+export KX52_SMOKE_DIR="$work/kx52-windows" KX52_SMOKE_SHOT="$shot" KX52_SMOKE_LOG="$work/sim.log"
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   cd "$KX52_SMOKE_DIR"
   wine ./kx52.exe >/dev/null 2>&1 &
   for _ in $(seq 120); do
     if xdotool search --onlyvisible --name "^ORBENA 52$" >/dev/null 2>&1; then
       echo "smoke: kx52.exe shows its main window"
-      sleep 3
+      # "aut. čtení" has the focus at the start: Space switches reading on
+      # and asks for the record file, Esc goes on without one. The simulator
+      # must then be read once a second.
+      win="$(xdotool search --onlyvisible --name "^ORBENA 52$" | head -n1)"
+      xdotool windowfocus --sync "$win" key space
+      sleep 2
+      xdotool key Escape
+      sleep 6
       if [ -n "$KX52_SMOKE_SHOT" ] && command -v import >/dev/null; then import -window root "$KX52_SMOKE_SHOT"; fi
+      readings="$(grep -c "(read table 0)" "$KX52_SMOKE_LOG" 2>/dev/null || true)"
+      if [ "${readings:-0}" -lt 3 ]; then
+        echo "smoke: the simulator was read ${readings:-0} times in 6 s of reading" >&2
+        wineserver -k
+        exit 1
+      fi
+      echo "smoke: kx52.exe read the simulated instrument $readings times in 6 s"
       wineserver -k
       exit 0
     fi

@@ -52,7 +52,7 @@ TEST_F(TraceTest, EveryFrameOfAGoodAndAFailedReadingGoesToTheTraceFile)
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     QStringList lines;
     for (const QByteArray& l : file.readAll().split('\n'))
-        lines << QString::fromUtf8(l.mid(24)); // without the time stamp
+        lines << QString::fromUtf8(l.mid(24)).remove(u'\r'); // without the time stamp and CR
     const QString read0 = QStringLiteral("TX 68 05 05 68 00 00 6C 01 00 6D 16");
     EXPECT_EQ(lines.value(0), QStringLiteral("-- KX-52 " KX52_VERSION ", wire trace started"));
     EXPECT_EQ(lines.count(read0), 2) << lines.join(u'\n').toStdString();
@@ -76,7 +76,13 @@ TEST_F(TraceTest, WithoutTheVariableNothingIsWritten)
         const QStringList after = FilesInFolder();
         QDir::setCurrent(cwd);
         EXPECT_EQ(line->written.size(), value == nullptr ? 1u : 2u) << "the reading went out";
-        EXPECT_EQ(after, before + QStringList{QStringLiteral("OrbKX52.ini")}) << (value ? "empty" : "unset");
+        // The settings file is the only newcomer (Windows keeps the settings
+        // in the registry and writes none).
+        QStringList added = after;
+        for (const QString& name : before)
+            added.removeOne(name);
+        added.removeOne(QStringLiteral("OrbKX52.ini"));
+        EXPECT_EQ(added, QStringList{}) << (value ? "empty" : "unset");
         QFile::remove(dir.filePath(QStringLiteral("OrbKX52.ini")));
     }
 }
