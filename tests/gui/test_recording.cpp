@@ -256,10 +256,10 @@ TEST_F(RecordingTest, FileThatCannotBeOpenedIsReportedAndRetriedNextRecord)
                                  ExpectedLine(QStringLiteral("8,000"), QStringLiteral("3,00000")));
 }
 
+#ifndef _WIN32
+// A device that refuses every write: /dev/full, which Linux has and Windows not.
 TEST_F(RecordingTest, FailedWriteIsReportedAndRecordKept)
 {
-    if (!QFile::exists(QStringLiteral("/dev/full")))
-        GTEST_SKIP() << "no /dev/full here";
     file_sampling->sampling_period = 1;
     ChooseFile(QStringLiteral("/dev/full"));
 
@@ -275,6 +275,7 @@ TEST_F(RecordingTest, FailedWriteIsReportedAndRecordKept)
     EXPECT_EQ(Rows(), 2);
     EXPECT_EQ(GridMeas->RecordsWaiting(), 2u);
 }
+#endif
 
 TEST_F(RecordingTest, KonecClosesTableWithOkAndRowsSurvive)
 {
