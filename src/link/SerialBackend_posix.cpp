@@ -20,6 +20,7 @@
 #include "ComLinkPath.h"
 #include "LineMarks_posix.h"
 #include "SerialSpeed_posix.h"
+#include "SpeedCodes_posix.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -42,75 +43,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-struct SpeedCode {
-    std::uint32_t baud;
-    speed_t code;
-};
-
-// The speeds that have a Bxxx code on this system; every other speed goes
-// through serial_speed::SetExact.
-constexpr SpeedCode kSpeedCodes[] = {
-    {50, B50},           {75, B75},     {110, B110},   {134, B134},     {150, B150},
-    {200, B200},         {300, B300},   {600, B600},   {1200, B1200},   {1800, B1800},
-    {2400, B2400},       {4800, B4800}, {9600, B9600}, {19200, B19200}, {38400, B38400},
-#ifdef B57600
-    {57600, B57600},
-#endif
-#ifdef B115200
-    {115200, B115200},
-#endif
-#ifdef B230400
-    {230400, B230400},
-#endif
-#ifdef B460800
-    {460800, B460800},
-#endif
-#ifdef B500000
-    {500000, B500000},
-#endif
-#ifdef B576000
-    {576000, B576000},
-#endif
-#ifdef B921600
-    {921600, B921600},
-#endif
-#ifdef B1000000
-    {1000000, B1000000},
-#endif
-#ifdef B1152000
-    {1152000, B1152000},
-#endif
-#ifdef B1500000
-    {1500000, B1500000},
-#endif
-#ifdef B2000000
-    {2000000, B2000000},
-#endif
-#ifdef B2500000
-    {2500000, B2500000},
-#endif
-#ifdef B3000000
-    {3000000, B3000000},
-#endif
-#ifdef B3500000
-    {3500000, B3500000},
-#endif
-#ifdef B4000000
-    {4000000, B4000000},
-#endif
-};
-
-bool StandardSpeedCode(std::uint32_t baud, speed_t& code)
-{
-    for (const SpeedCode& entry : kSpeedCodes) {
-        if (entry.baud == baud) {
-            code = entry.code;
-            return true;
-        }
-    }
-    return false;
-}
-
 #ifndef CMSPAR
 #define CMSPAR 0
 #endif
@@ -122,14 +54,6 @@ constexpr tcflag_t kParityCflags = PARENB | PARODD | CMSPAR;
 // Character-size, stop-bit and receiver bits whose loss means the line
 // format was refused.
 constexpr tcflag_t kFormatCflags = CSIZE | CSTOPB | CREAD | CLOCAL;
-
-// A driver may round an unusual speed to the nearest one its clock can make;
-// a serial line tolerates about 2 %.
-bool SpeedClose(std::uint32_t actual, std::uint32_t wanted)
-{
-    const std::uint32_t diff = actual > wanted ? actual - wanted : wanted - actual;
-    return static_cast<std::uint64_t>(diff) * 50u <= wanted;
-}
 
 class PosixSerialBackend final : public SerialBackend {
 public:
