@@ -8,6 +8,7 @@
 #include "ProgramFixture.h"
 
 #include "Hl_modul.h"
+#include "InstrumentOnCom1.h"
 #include "LiveChart.h"
 #include "Orbena52Sim.h"
 #include "Unitport.h"
@@ -112,19 +113,6 @@ protected:
     QString file;
     std::vector<std::string> report;
 
-    void StartInstrument()
-    {
-        sim::SimConfig config;
-        config.com = 1;
-        config.config_dir = dir.path().toStdString();
-        config.log = nullptr;
-        instrument = std::make_unique<sim::Orbena52Sim>(config);
-        std::string error;
-        ASSERT_TRUE(instrument->Open(error)) << error;
-        instrument->WithStation([](sim::SimStation& s) { s.Instrument().SetFixedInput(12.0); });
-        instrument->Start();
-    }
-
     QCheckBox* RunBox() const { return orbena52->findChild<QCheckBox*>(QStringLiteral("cb_run")); }
 
     int Lines() const
@@ -149,7 +137,9 @@ protected:
 Outcome FaultMatrix::Run(const Row& row)
 {
     Outcome out;
-    StartInstrument();
+    instrument = StartInstrumentOnCom1(dir.path(), 0, 12.0);
+    if (instrument == nullptr)
+        return out;
     Start();
     file = dir.filePath(QStringLiteral("Orbena52.txt"));
     orbena52->SetSaveDialog([this](QWidget*, const QString&) { return file; });

@@ -8,6 +8,7 @@
 #include "DeviceTables.h"
 #include "FixedFormatQt.h"
 #include "Hl_modul.h"
+#include "InstrumentOnCom1.h"
 #include "LiveChart.h"
 #include "Menu_mod.h"
 #include "Orbena52Sim.h"
@@ -36,22 +37,15 @@ protected:
     void SetUp() override
     {
         ProgramFixture::SetUp();
-        sim::SimConfig config;
-        config.com = 1;
-        config.address = 0;
-        config.config_dir = dir.path().toStdString();
-        config.log = nullptr;
-        instrument = std::make_unique<sim::Orbena52Sim>(config);
-        std::string error;
-        ASSERT_TRUE(instrument->Open(error)) << error;
-        instrument->WithStation([](sim::SimStation& s) { s.Instrument().SetFixedInput(12.0); });
-        instrument->Start();
+        instrument = StartInstrumentOnCom1(dir.path(), 0, 12.0);
+        ASSERT_NE(instrument, nullptr);
         Start();
     }
     void TearDown() override
     {
         ProgramFixture::TearDown();
-        instrument->Stop();
+        if (instrument)
+            instrument->Stop();
     }
 };
 

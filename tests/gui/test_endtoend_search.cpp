@@ -5,6 +5,7 @@
 #include "ProgramFixture.h"
 
 #include "Hl_modul.h"
+#include "InstrumentOnCom1.h"
 #include "Orbena52Sim.h"
 #include "Protokol_spol.h"
 #include "Unitport.h"
@@ -24,21 +25,15 @@ protected:
     void SetUp() override
     {
         ProgramFixture::SetUp();
-        sim::SimConfig config;
-        config.com = 1;
-        config.address = kInstrumentAddress;
-        config.config_dir = dir.path().toStdString();
-        config.log = nullptr;
-        instrument = std::make_unique<sim::Orbena52Sim>(config);
-        std::string error;
-        ASSERT_TRUE(instrument->Open(error)) << error;
-        instrument->Start();
+        instrument = StartInstrumentOnCom1(dir.path(), kInstrumentAddress, std::nullopt);
+        ASSERT_NE(instrument, nullptr);
         Start();
     }
     void TearDown() override
     {
         ProgramFixture::TearDown();
-        instrument->Stop();
+        if (instrument)
+            instrument->Stop();
     }
 };
 
