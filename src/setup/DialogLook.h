@@ -1,19 +1,10 @@
 #pragma once
-// The look shared by the setup dialogs: the classic dialog face at a pixel
-// size (11 px is its 8 pt at 96 dpi, with the platform's sans serif where it
-// is missing), labels sized to their text, and the title bar of a fixed
-// dialog that offers only the system menu and the close box.
-#include <QFont>
-#include <QLabel>
+// The look shared by the setup dialogs: the classic dialog face, labels
+// sized to their text, and the title bar of a fixed dialog that offers only
+// the system menu and the close box.
+#include "DialogFont.h"
 
-inline QFont DialogFont(int pixel_size, bool bold = false)
-{
-    QFont font;
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif")});
-    font.setPixelSize(pixel_size);
-    font.setBold(bold);
-    return font;
-}
+#include <QLabel>
 
 inline QLabel* AddDialogLabel(QWidget* parent, const QString& text, int x, int y, bool bold)
 {

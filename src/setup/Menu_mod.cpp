@@ -1,6 +1,7 @@
 #include "Menu_mod.h"
 
 #include "DeviceTables.h"
+#include "DialogFont.h"
 #include "ErrorBoundary.h"
 #include "FixedFormatQt.h"
 #include "MessageBoxes.h"
@@ -50,10 +51,7 @@ TForm_menu::TForm_menu(PauseFunction pause, QWidget* parent) : QDialog(parent), 
     // Fixed dialog border with the system menu as its only title button.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
-    QFont plain;
-    plain.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif")});
-    plain.setPixelSize(11);
-    setFont(plain);
+    setFont(DialogFont(11));
 
     ed_scale = AddNumberRow(0, "ed_scale", QStringLiteral("SCALE"), QStringLiteral("koeficient stupnice"), lb_scale);
     cb_dp = AddChoiceRow(1, "cb_dp", QStringLiteral("DP"), QStringLiteral("desetinná tečka"),

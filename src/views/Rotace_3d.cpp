@@ -2,6 +2,7 @@
 
 #include "ChartSettings.h"
 #include "ColorSwatch.h"
+#include "DialogFont.h"
 #include "ErrorBoundary.h"
 #include "LiveChart.h"
 #include "MessageBoxes.h"
@@ -65,10 +66,7 @@ Trotace3D::Trotace3D(LiveChart& chart, QWidget* parent) : QDialog(parent), chart
     setWindowTitle(QStringLiteral("GRAF 3D"));
     // A fixed single border with the close box only.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    QFont font;
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif")});
-    font.setPixelSize(11);
-    setFont(font);
+    setFont(DialogFont(11));
 
     Label4 = MakeLabel(this, "Label4", QStringLiteral("Rozměr"), 16, 8);
 

@@ -1,5 +1,6 @@
 #include "Zaznam_vzorkovani.h"
 
+#include "DialogFont.h"
 #include "ErrorBoundary.h"
 #include "MessageBoxes.h"
 #include "SettingsStore.h"
@@ -14,15 +15,6 @@ namespace {
 constexpr std::int32_t kDefaultPeriod = 60;
 const char* const kSection = "ZAZNAM";
 const char* const kName = "SOUBOR";
-
-QFont DialogFont(int pixel_size, bool bold)
-{
-    QFont font;
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif")});
-    font.setPixelSize(pixel_size);
-    font.setBold(bold);
-    return font;
-}
 
 } // namespace
 
