@@ -6,7 +6,7 @@
 # rcc and uic). The result goes into a cache outside the checkout, keyed by
 # the source version, so it is built once per machine:
 #   ~/.cache/kx52-windows/qt6-base-<version>
-# Prints that folder on its last line. Takes 35 to 50 minutes on 2 cores; an
+# Prints that folder on its last line. Takes 15 to 50 minutes on 2 cores; an
 # interrupted build goes on where it stopped. With --cached it only tells
 # (exit status) whether the cache is there.
 set -euo pipefail

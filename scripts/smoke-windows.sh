@@ -26,9 +26,8 @@ trap cleanup EXIT
 (cd "$work" && unzip -q "$zip")
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mountmgr.sys=d;winemenubuilder.exe=d"
 mkdir -p "$prefix"
-wineboot -i >/dev/null 2>&1
-wineserver -w
-rm -f "$prefix"/dosdevices/com*
+. "$root/scripts/wine-prefix.sh"
+boot_wine_prefix "$prefix"
 
 XDG_CONFIG_HOME="$work/config" "$sim" --com 1 --address 0 --log "$work/sim.log" >/dev/null &
 sim_pid=$!

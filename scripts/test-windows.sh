@@ -10,7 +10,7 @@ started=$(date +%s)
 
 # --- what the cross build and wine need -------------------------------------
 packages=(build-essential cmake ninja-build g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 libgtest-dev
-  xvfb xauth xdotool zip unzip
+  xvfb xauth xdotool zip unzip fonts-wine
   googletest)
 missing=()
 for p in "${packages[@]}"; do
@@ -75,18 +75,13 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# A fresh prefix, booted and settled (wineboot leaves its server running for
-# a while; the persistent one below refuses to start until it has gone).
-boot_prefix() {
-  WINEPREFIX="$1" wineboot -i >/dev/null 2>&1
-  WINEPREFIX="$1" wineserver -w
-  rm -f "$1"/dosdevices/com*
-}
+# Fresh prefixes, booted and settled, with the faces of Windows.
+. "$root/scripts/wine-prefix.sh"
 own="$(mktemp -d /tmp/kx52-wine-own-XXXXXX)"
 main="$(mktemp -d /tmp/kx52-wine-XXXXXX)"
 prefixes+=("$own" "$main")
-boot_prefix "$own" &
-boot_prefix "$main"
+boot_wine_prefix "$own" &
+boot_wine_prefix "$main"
 wait $!
 
 # The one test that writes HKEY_CURRENT_USER\OrbKX52 itself, in a prefix of its own.
@@ -126,7 +121,7 @@ run_ctest "$build" || status=1
 echo "test-windows: plain C++ layers done after $(( $(date +%s) - started )) s"
 
 # --- the program with its windows, on Qt for Windows -------------------------
-# Qt for Windows is built once per machine (35 to 50 minutes on 2 cores) and
+# Qt for Windows is built once per machine (15 to 50 minutes on 2 cores) and
 # cached. A CI run does not build it: that would not fit beside the Linux
 # suites in CI's time; it runs the window tests once the cache is there.
 if [ "${1:-}" = "--no-gui" ]; then
@@ -140,11 +135,12 @@ fi
 qt="$("$root/scripts/build-qt-windows.sh" | tail -n1)"
 gui="$root/build-windows-gui"
 KX52_GTEST="$gtest" "$root/scripts/package-windows.sh" "$qt" "$gui"
-# The windows' tests find Qt's DLLs, plugins and the compiler's runtime.
+# The windows' tests find Qt's DLLs and the compiler's runtime through
+# WINEPATH; Qt finds its plugins in its own folder. Wine passes no QT_* variable on
+# to Windows programs; the tests choose the offscreen platform themselves.
 runtime="$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libstdc++-6.dll)")"
 WINEPATH="$(winepath -w "$qt/bin");$(winepath -w "$runtime");$(winepath -w /usr/x86_64-w64-mingw32/lib)"
-QT_PLUGIN_PATH="$(winepath -w "$qt/plugins")"
-export WINEPATH QT_PLUGIN_PATH QT_QPA_PLATFORM=offscreen
+export WINEPATH
 # Tests of the INI twin of the settings store (they read and write the INI
 # file as text) do not apply here; the registry twin has its own above.
 ini_twin='^SettingsStoreTest\.|^MainWindowTest\.(ClosingWritesBoundsAndChartSettingsInOrderAsText|'
