@@ -101,15 +101,15 @@ KX52_LINE_PEER="127.0.0.1:$(cat "$WINEPREFIX/peer-port")"
 export KX52_LINE_PEER
 
 # Runs ctest in a build tree under wine; a skipped test (a peer or a prefix
-# missing) counts as a failure.
+# missing) counts as a failure. Prints the serial time-outs the tests measured.
 run_ctest() {
   local dir="$1" log="$1/ctest-wine.log" rc
   shift
   set +e
-  ctest --test-dir "$dir" --output-on-failure -j 2 "$@" >"$log" 2>&1
+  ctest --test-dir "$dir" --verbose -j 2 "$@" >"$log" 2>&1
   rc=$?
   set -e
-  grep -E "tests passed|tests failed|\*\*\*|Not Run" "$log" || true
+  grep -E "% tests passed|tests failed out|\*\*\*|Not Run|\[ measured \]" "$log" | sed -E 's/^[0-9]+: //' || true
   if grep -q "Not Run\|Skipped" "$log"; then
     echo "Some Windows tests did not run (see $log)." >&2
     rc=1
