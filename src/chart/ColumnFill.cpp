@@ -150,6 +150,25 @@ inline void BlendRow(quint32* pixels, const int* t0, const int* b0, const int* t
         StoreLanes(pixels + c, Pick(Inside(t1 + c, b1 + c, r), l1, under));
     }
 }
+
+// A row of a group inside the ground: the layers over `ground`, one value
+// per column; nothing is read from the image.
+inline void GroundRow(quint32* pixels, const int* tops, const int* bottoms, int row, quint32 in, const quint32* ground)
+{
+    const Lanes r = Splat(row), vin = Splat(static_cast<int>(in));
+    for (int c = 0; c < kGroup; c += kLanes)
+        StoreLanes(pixels + c, Pick(Inside(tops + c, bottoms + c, r), vin, LoadLanes(ground + c)));
+}
+
+inline void GroundRow(quint32* pixels, const int* t0, const int* b0, const int* t1, const int* b1, int row, quint32 v0,
+                      quint32 v1, const quint32* ground)
+{
+    const Lanes r = Splat(row), l0 = Splat(static_cast<int>(v0)), l1 = Splat(static_cast<int>(v1));
+    for (int c = 0; c < kGroup; c += kLanes) {
+        const Lanes under = Pick(Inside(t0 + c, b0 + c, r), l0, LoadLanes(ground + c));
+        StoreLanes(pixels + c, Pick(Inside(t1 + c, b1 + c, r), l1, under));
+    }
+}
 #else
 inline void SelectRow(quint32* KX52_RESTRICT pixels, const int* KX52_RESTRICT tops, const int* KX52_RESTRICT bottoms,
                       int row, quint32 in, quint32 out)
@@ -175,9 +194,28 @@ inline void BlendRow(quint32* KX52_RESTRICT pixels, const int* KX52_RESTRICT t0,
         pixels[c] = v;
     }
 }
+inline void GroundRow(quint32* KX52_RESTRICT pixels, const int* KX52_RESTRICT tops, const int* KX52_RESTRICT bottoms,
+                      int row, quint32 in, const quint32* KX52_RESTRICT ground)
+{
+    for (int c = 0; c < kGroup; ++c)
+        pixels[c] = (tops[c] <= row) & (row <= bottoms[c]) ? in : ground[c];
+}
+
+inline void GroundRow(quint32* KX52_RESTRICT pixels, const int* KX52_RESTRICT t0, const int* KX52_RESTRICT b0,
+                      const int* KX52_RESTRICT t1, const int* KX52_RESTRICT b1, int row, quint32 v0, quint32 v1,
+                      const quint32* KX52_RESTRICT ground)
+{
+    for (int c = 0; c < kGroup; ++c) {
+        quint32 v = ground[c];
+        v = (t0[c] <= row) & (row <= b0[c]) ? v0 : v;
+        v = (t1[c] <= row) & (row <= b1[c]) ? v1 : v;
+        pixels[c] = v;
+    }
+}
 #endif
 
-template <int kLayers> void WriteLayers(const DirectTarget& t, const ColumnSpans* const* layers, const quint32* values)
+template <int kLayers>
+void WriteLayers(const DirectTarget& t, const ColumnSpans* const* layers, const quint32* values, const Ground* ground)
 {
     constexpr int kAhead = 8; // rows
     const int base = layers[0]->base;
@@ -188,11 +226,28 @@ template <int kLayers> void WriteLayers(const DirectTarget& t, const ColumnSpans
             last = std::max(last, layers[l]->last);
         }
     }
-    first = std::max(first, t.clip.left() - t.dx - base);
-    last = std::min(last, t.clip.right() - t.dx - base);
+    const int clip_top = t.clip.top() - t.dy, clip_bottom = t.clip.bottom() - t.dy;
+    const int clip_first = t.clip.left() - t.dx - base, clip_last = t.clip.right() - t.dx - base;
+    // The ground's rows and columns (columns relative to the spans' base),
+    // within the clip; every pixel there is written below.
+    const bool has_ground = ground != nullptr && ground->Usable();
+    int ground_top = 0, ground_bottom = -1, ground_first = 0, ground_last = -1;
+    if (has_ground) {
+        ground_top = std::max(ground->area.top(), clip_top);
+        ground_bottom = std::min(ground->area.bottom(), clip_bottom);
+        ground_first = std::max(ground->area.left() - base, clip_first);
+        ground_last = std::min(ground->area.right() - base, clip_last);
+        if (ground_top <= ground_bottom && ground_first <= ground_last) {
+            first = std::min(first, ground_first);
+            last = std::max(last, ground_last);
+        } else {
+            ground_bottom = ground_top - 1;
+        }
+    }
+    first = std::max(first, clip_first);
+    last = std::min(last, clip_last);
     if (first > last)
         return;
-    const int clip_top = t.clip.top() - t.dy, clip_bottom = t.clip.bottom() - t.dy;
 
     struct Group {
         int n;                         // columns
@@ -200,14 +255,17 @@ template <int kLayers> void WriteLayers(const DirectTarget& t, const ColumnSpans
         int shared_top, shared_bottom; // rows the top layer covers in all columns
         int under_top, under_bottom;   // rows the bottom layer covers in all columns
         int over_top, over_bottom;     // rows the top layer covers in any column
+        bool all_ground, any_ground;   // columns within the ground
     };
     const int groups = (last - first) / kGroup + 1;
     thread_local std::vector<Group> info;
     thread_local std::vector<int> tops, bottoms; // per layer, padded to whole groups
+    thread_local std::vector<quint32> below;     // the ground's colour per column, off its grid rows
     info.assign(static_cast<std::size_t>(groups), Group{});
     const std::size_t padded = static_cast<std::size_t>(groups) * kGroup;
     tops.assign(padded * kLayers, ColumnSpans::kEmptyTop);
     bottoms.assign(padded * kLayers, ColumnSpans::kEmptyBottom);
+    below.assign(padded, 0u);
     int row_first = ColumnSpans::kEmptyTop, row_last = ColumnSpans::kEmptyBottom;
     for (int g = 0; g < groups; ++g) {
         const int g0 = first + g * kGroup;
@@ -221,7 +279,7 @@ template <int kLayers> void WriteLayers(const DirectTarget& t, const ColumnSpans
             const ColumnSpans& s = *layers[l];
             for (int c = 0; c < G.n; ++c) {
                 const int i = g0 + c;
-                const bool in = i < s.Size();
+                const bool in = i >= 0 && i < s.Size();
                 const int top = in ? s.top[static_cast<std::size_t>(i)] : ColumnSpans::kEmptyTop;
                 const int bottom = in ? s.bottom[static_cast<std::size_t>(i)] : ColumnSpans::kEmptyBottom;
                 const std::size_t k = padded * static_cast<std::size_t>(l) + static_cast<std::size_t>(g * kGroup + c);
@@ -247,16 +305,76 @@ template <int kLayers> void WriteLayers(const DirectTarget& t, const ColumnSpans
             row_first = std::min(row_first, G.hull_top);
             row_last = std::max(row_last, G.hull_bottom);
         }
+        G.any_ground = ground_top <= ground_bottom && g0 <= ground_last && g0 + G.n - 1 >= ground_first;
+        G.all_ground = G.any_ground && G.n == kGroup && g0 >= ground_first && g0 + kGroup - 1 <= ground_last;
+        if (G.any_ground) {
+            for (int c = 0; c < G.n; ++c) {
+                const int x = base + g0 + c - ground->area.left();
+                const bool grid =
+                    x >= 0 && x < ground->area.width() && ground->grid_column[static_cast<std::size_t>(x)];
+                below[static_cast<std::size_t>(g * kGroup + c)] = grid ? ground->grid : ground->wall;
+            }
+        }
     }
+    if (ground_top <= ground_bottom) {
+        row_first = std::min(row_first, ground_top);
+        row_last = std::max(row_last, ground_bottom);
+    }
+    quint32 grid_row[kGroup];
+    std::fill_n(grid_row, kGroup, has_ground ? ground->grid : 0u);
 
     for (int row = row_first; row <= row_last; ++row) {
         quint32* line = reinterpret_cast<quint32*>(t.bits + static_cast<qsizetype>(row + t.dy) * t.bytes_per_line) +
                         (base + t.dx + first);
+        const bool ground_row = ground_top <= row && row <= ground_bottom;
+        const bool on_grid = ground_row && ground->grid_row[static_cast<std::size_t>(row - ground->area.top())] != 0;
         for (int g = 0; g < groups; ++g) {
             const Group& G = info[static_cast<std::size_t>(g)];
+            quint32* out = line + g * kGroup;
+            const int* gt = tops.data() + g * kGroup;
+            const int* gb = bottoms.data() + g * kGroup;
+            if (ground_row && G.any_ground) {
+                // The ground and the layers over it, each pixel stored once.
+                const quint32* under = on_grid ? grid_row : below.data() + g * kGroup;
+                const bool in_hull = G.hull_top <= row && row <= G.hull_bottom;
+                if (G.all_ground) {
+                    if (!in_hull) {
+                        std::memcpy(out, under, sizeof(quint32) * kGroup);
+                    } else if (G.shared_top <= row && row <= G.shared_bottom) {
+                        std::fill_n(out, kGroup, values[kLayers - 1]);
+                    } else if constexpr (kLayers > 1) {
+                        if (G.under_top <= row && row <= G.under_bottom) {
+                            // The bottom layer covers the whole row: the ground does not show.
+                            if (row < G.over_top || row > G.over_bottom)
+                                std::fill_n(out, kGroup, values[0]);
+                            else
+                                SelectRow(out, gt + padded, gb + padded, row, values[1], values[0]);
+                        } else {
+                            GroundRow(out, gt, gb, gt + padded, gb + padded, row, values[0], values[1], under);
+                        }
+                    } else {
+                        GroundRow(out, gt, gb, row, values[0], under);
+                    }
+                    continue;
+                }
+                // A group across the ground's edge, or the last one.
+                const int g0 = first + g * kGroup;
+                for (int c = 0; c < G.n; ++c) {
+                    bool covered = false;
+                    for (int l = kLayers - 1; l >= 0 && !covered; --l) {
+                        const std::size_t k = padded * static_cast<std::size_t>(l) + static_cast<std::size_t>(c);
+                        if (gt[k] <= row && row <= gb[k]) {
+                            out[c] = values[l];
+                            covered = true;
+                        }
+                    }
+                    if (!covered && ground_first <= g0 + c && g0 + c <= ground_last)
+                        out[c] = on_grid ? ground->grid : under[c];
+                }
+                continue;
+            }
             if (row < G.hull_top || row > G.hull_bottom)
                 continue;
-            quint32* out = line + g * kGroup;
             // The same columns some rows further down, a new cache line far
             // from this one, are asked for ahead of their turn.
             if (row + kAhead <= G.hull_bottom)
@@ -269,8 +387,6 @@ template <int kLayers> void WriteLayers(const DirectTarget& t, const ColumnSpans
                 std::fill_n(out, G.n, values[0]);
                 continue;
             }
-            const int* gt = tops.data() + g * kGroup;
-            const int* gb = bottoms.data() + g * kGroup;
             if (G.n == kGroup) {
                 if constexpr (kLayers > 1) {
                     if (G.under_top <= row && row <= G.under_bottom) {
@@ -339,19 +455,19 @@ DirectTarget FindDirectTarget(QPainter& p, const QRect& clip)
     return t;
 }
 
-void WriteSpans(const DirectTarget& direct, const ColumnSpans& s, QRgb color)
+void WriteSpans(const DirectTarget& direct, const ColumnSpans& s, QRgb color, const Ground* ground)
 {
     const ColumnSpans* layers[] = {&s};
     const quint32 values[] = {color};
-    WriteLayers<1>(direct, layers, values);
+    WriteLayers<1>(direct, layers, values, ground);
 }
 
 void WriteSpansOver(const DirectTarget& direct, const ColumnSpans& under, QRgb under_color, const ColumnSpans& over,
-                    QRgb over_color)
+                    QRgb over_color, const Ground* ground)
 {
     const ColumnSpans* layers[] = {&under, &over};
     const quint32 values[] = {under_color, over_color};
-    WriteLayers<2>(direct, layers, values);
+    WriteLayers<2>(direct, layers, values, ground);
 }
 
 void WriteSpansAround(const DirectTarget& t, const QRect& area, const ColumnSpans& holes, QRgb color)

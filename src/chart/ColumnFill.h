@@ -27,12 +27,25 @@ struct DirectTarget {
 // painter coordinates).
 DirectTarget FindDirectTarget(QPainter& p, const QRect& clip);
 
-// Writes the columns of `s` straight into the image (`direct` usable).
-void WriteSpans(const DirectTarget& direct, const ColumnSpans& s, QRgb color);
+// The back wall under the line, laid by the column writer itself: within
+// `area` (painter coordinates) each pixel the columns leave free takes the
+// wall's colour, or the grid's on the grid's rows and columns, so that what
+// lies under the line is stored once, with the line, instead of laid first
+// and then written over. Nothing need be laid there before.
+struct Ground {
+    QRect area;
+    QRgb wall = 0, grid = 0;
+    std::vector<char> grid_row, grid_column; // per row and column of `area`
+    bool Usable() const { return !area.isEmpty(); }
+};
+
+// Writes the columns of `s` straight into the image (`direct` usable), over
+// `ground` where there is one.
+void WriteSpans(const DirectTarget& direct, const ColumnSpans& s, QRgb color, const Ground* ground = nullptr);
 // Writes `under` and then `over` (of the same base) straight into the image,
-// storing each pixel once.
+// over `ground` where there is one, storing each pixel once.
 void WriteSpansOver(const DirectTarget& direct, const ColumnSpans& under, QRgb under_color, const ColumnSpans& over,
-                    QRgb over_color);
+                    QRgb over_color, const Ground* ground = nullptr);
 
 // Writes `color` straight into `area` (painter coordinates), sparing at least
 // most of what `holes` covers: the ground under pixels that are all written

@@ -13,6 +13,7 @@ bool LineRaster::Build(QPainter& p, const std::deque<Run>& runs, double bucket_w
                        const QPalette& palette, const QRect& clip, int thickness)
 {
     built_ = false;
+    ground_.area = QRect();
     direct_ = FindDirectTarget(p, clip);
     if (!direct_.Usable())
         return false;
@@ -38,10 +39,26 @@ bool LineRaster::Build(QPainter& p, const std::deque<Run>& runs, double bucket_w
     return true;
 }
 
-void LineRaster::WriteAround(const QRect& area, QRgb color)
+void LineRaster::WriteAround(const QRect& area, QRgb color, Ground ground)
 {
-    if (built_)
-        WriteSpansAround(direct_, area, depth_ > 0 ? strip_ : *line_, color);
+    if (!built_)
+        return;
+    const ColumnSpans& holes = depth_ > 0 ? strip_ : *line_;
+    if (!ground.Usable() || !area.contains(ground.area)) {
+        WriteSpansAround(direct_, area, holes, color);
+        return;
+    }
+    ground_ = std::move(ground);
+    const QRect& inner = ground_.area;
+    // Above, below, left and right of the ground.
+    WriteSpansAround(direct_, QRect(QPoint(area.left(), area.top()), QPoint(area.right(), inner.top() - 1)), holes,
+                     color);
+    WriteSpansAround(direct_, QRect(QPoint(area.left(), inner.bottom() + 1), QPoint(area.right(), area.bottom())),
+                     holes, color);
+    WriteSpansAround(direct_, QRect(QPoint(area.left(), inner.top()), QPoint(inner.left() - 1, inner.bottom())), holes,
+                     color);
+    WriteSpansAround(direct_, QRect(QPoint(inner.right() + 1, inner.top()), QPoint(area.right(), inner.bottom())),
+                     holes, color);
 }
 
 void LineRaster::Paint(QPainter& p, const std::deque<Run>& runs, double bucket_width, const ChartLayout& layout,
@@ -82,10 +99,11 @@ void LineRaster::WriteBuilt(QPainter& p)
     // The strip and the line's columns together, each pixel once, then the
     // gentle stretches over them: the same picture as strip, polyline and
     // columns in turn, since all share one colour.
+    const Ground* ground = ground_.Usable() ? &ground_ : nullptr;
     if (depth_ > 0)
-        WriteSpansOver(direct_, strip_, color_.darker(150).rgba(), *line_, color_.rgba());
+        WriteSpansOver(direct_, strip_, color_.darker(150).rgba(), *line_, color_.rgba(), ground);
     else
-        WriteSpans(direct_, *line_, color_.rgba());
+        WriteSpans(direct_, *line_, color_.rgba(), ground);
     QPointF* points = deferred_.data();
     for (int count : deferred_sizes_) {
         DrawPolyline(p, points, count, color_, k_);

@@ -26,8 +26,9 @@ public:
     bool Build(QPainter& p, const std::deque<Run>& runs, double bucket_width, const ChartLayout& layout,
                const QPalette& palette, const QRect& clip, int thickness);
     // Writes `color` into `area` (painter coordinates), sparing most of the
-    // pixels the built line and strip will cover.
-    void WriteAround(const QRect& area, QRgb color);
+    // pixels the built line and strip will cover, and all of `ground`'s
+    // area, which Paint lays with the line.
+    void WriteAround(const QRect& area, QRgb color, Ground ground);
     // Paints `runs` (bucket width `bucket_width`) into the plot of `layout`,
     // within `clip`, with a line `thickness` pixels wide; the strip too when
     // the layout has a depth. After Build, writes what it worked out.
@@ -49,6 +50,7 @@ private:
     int depth_ = 0;
     int k_ = 1;
     const ColumnSpans* line_ = nullptr; // the line's columns, thin or thick
+    Ground ground_;                     // laid with the line
 
     // Scratch space of the painting, kept to spare allocations per paint.
     ColumnSpans spans_, strip_, thick_;

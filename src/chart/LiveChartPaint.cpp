@@ -23,6 +23,38 @@ QRect ScaleRect(const QRect& r, double scale)
     return QRect(QPoint(at(r.left()), at(r.top())), QPoint(at(r.right() + 1) - 1, at(r.bottom() + 1) - 1));
 }
 
+// The inside of the back wall, two widget pixels in from its frame, where
+// the line's writer lays the wall and its grid with the line: in device
+// pixels at a whole-number scale, where the grid's rectangles cover whole
+// device rows and columns; none at other scales.
+Ground GroundOf(const ChartLayout& L, const QRect& wall_rect, double scale, QRgb wall, QRgb grid)
+{
+    Ground g;
+    const double whole = std::round(scale);
+    const QRect inner = wall_rect.adjusted(2, 2, -2, -2);
+    if (whole < 1.0 || std::abs(scale - whole) > 1e-9 || inner.isEmpty())
+        return g;
+    const int k = static_cast<int>(whole);
+    g.area = QRect(inner.left() * k, inner.top() * k, inner.width() * k, inner.height() * k);
+    g.wall = wall;
+    g.grid = grid;
+    g.grid_row.assign(static_cast<std::size_t>(g.area.height()), 0);
+    g.grid_column.assign(static_cast<std::size_t>(g.area.width()), 0);
+    auto mark = [k](std::vector<char>& lines, int widget_pixel, int start) {
+        for (int d = 0; d < k; ++d) {
+            const int i = widget_pixel * k + d - start;
+            if (i >= 0 && i < static_cast<int>(lines.size()))
+                lines[static_cast<std::size_t>(i)] = 1;
+        }
+    };
+    // The rows and columns PaintWalls gives the back wall's grid.
+    for (double v : L.value_axis.ticks)
+        mark(g.grid_row, static_cast<int>(std::floor(L.Py(v))) - L.depth, g.area.top());
+    for (double v : L.time_axis.ticks)
+        mark(g.grid_column, static_cast<int>(std::floor(L.Px(v))) + L.depth, g.area.left());
+    return g;
+}
+
 TextMetrics MetricsOf(const QFont& font)
 {
     const QFontMetrics fm(font);
@@ -158,7 +190,8 @@ void LiveChart::Impl::Paint(QPainter& p, const QWidget& w, double scale)
         const QColor wall = ResolveColorValue(wall_color, pal);
         if (wall_opaque && wall.alpha() == 255 &&
             raster.Build(p, series.Runs(), series.BucketWidth(), device, pal, device_box, thickness)) {
-            raster.WriteAround(fine ? ScaleRect(wall_rect, scale) : wall_rect, wall.rgba());
+            raster.WriteAround(fine ? ScaleRect(wall_rect, scale) : wall_rect, wall.rgba(),
+                               GroundOf(L, wall_rect, scale, wall.rgba(), Shade(wall, kGridShade).rgba()));
             wall_laid = true;
         }
         p.restore();
