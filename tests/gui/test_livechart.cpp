@@ -12,6 +12,8 @@
 
 #include <cmath>
 #include <limits>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -432,11 +434,12 @@ TEST(LiveChartMemory, SteadyTicksAtTheLargestSizeStayWithinBudget)
 // sits inside another widget and is painted at an offset.
 TEST(LiveChartPaint, DirectImageWritesMatchPainterFills)
 {
-    // One pen colour (strip and line written together) and two.
-    for (bool one_pen : {false, true}) {
-        SCOPED_TRACE(one_pen ? "one pen colour" : "two pen colours");
-        auto fill = [one_pen](LiveChart& chart) {
-            chart.SetView3D(true);
+    // One pen colour (strip and line written together, over the back wall
+    // they lay too) and two; in 3D and in 2D.
+    for (auto [one_pen, three_d] : {std::pair{false, true}, std::pair{true, true}, std::pair{true, false}}) {
+        SCOPED_TRACE(std::string(one_pen ? "one pen colour" : "two pen colours") + (three_d ? ", 3D" : ", 2D"));
+        auto fill = [one_pen, three_d](LiveChart& chart) {
+            chart.SetView3D(three_d);
             chart.SetDepth3D(30);
             chart.SetBackWallColor(0x00E0E0E0u);
             for (int i = 0; i < 20000; ++i)
