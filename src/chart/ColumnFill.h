@@ -39,6 +39,11 @@ struct Ground {
     bool Usable() const { return !area.isEmpty(); }
 };
 
+// Whether the column writers use the processor's eight-column vector
+// instructions (AVX2) where it has them, as they do from the start; returns
+// the setting before. Tests compare the two ways.
+bool UseWideColumnWriter(bool on);
+
 // Writes the columns of `s` straight into the image (`direct` usable), over
 // `ground` where there is one.
 void WriteSpans(const DirectTarget& direct, const ColumnSpans& s, QRgb color, const Ground* ground = nullptr);

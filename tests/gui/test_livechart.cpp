@@ -1,6 +1,7 @@
 // The live chart widget: point order, legend layout, look, colour values,
 // mouse zoom and pan, painting of awkward data, and that the cached
 // decimation after many ticks paints exactly what a fresh chart paints.
+#include "ColumnFill.h"
 #include "LiveChart.h"
 
 #include <QImage>
@@ -435,9 +436,17 @@ TEST(LiveChartMemory, SteadyTicksAtTheLargestSizeStayWithinBudget)
 TEST(LiveChartPaint, DirectImageWritesMatchPainterFills)
 {
     // One pen colour (strip and line written together, over the back wall
-    // they lay too) and two; in 3D and in 2D.
-    for (auto [one_pen, three_d] : {std::pair{false, true}, std::pair{true, true}, std::pair{true, false}}) {
-        SCOPED_TRACE(std::string(one_pen ? "one pen colour" : "two pen colours") + (three_d ? ", 3D" : ", 2D"));
+    // they lay too) and two; in 3D and in 2D; with the processor's widest
+    // vector instructions and with the four-column ones every x86-64 has.
+    struct Case {
+        bool one_pen, three_d, wide;
+    };
+    for (const Case& c : {Case{false, true, true}, Case{true, true, true}, Case{true, false, true},
+                          Case{true, true, false}, Case{true, false, false}}) {
+        const bool one_pen = c.one_pen, three_d = c.three_d;
+        SCOPED_TRACE(std::string(one_pen ? "one pen colour" : "two pen colours") + (three_d ? ", 3D" : ", 2D") +
+                     (c.wide ? ", wide" : ", narrow"));
+        const bool was_wide = UseWideColumnWriter(c.wide);
         auto fill = [one_pen, three_d](LiveChart& chart) {
             chart.SetView3D(three_d);
             chart.SetDepth3D(30);
@@ -493,5 +502,6 @@ TEST(LiveChartPaint, DirectImageWritesMatchPainterFills)
         parent.show();
         const QImage whole = parent.grab().toImage().convertToFormat(QImage::Format_RGB32);
         EXPECT_EQ(differing(whole.copy(37, 21, 500, 300), direct.convertToFormat(QImage::Format_RGB32)), 0);
+        UseWideColumnWriter(was_wide);
     }
 }
