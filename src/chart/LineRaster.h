@@ -3,7 +3,7 @@
 // from its lowest to its highest value, joined to its neighbours, in the
 // colour of its points; the strip is the line swept back by the depth.
 #include "AxisLayout.h"
-#include "ColumnFill.h"
+#include "ColumnWriter.h"
 #include "PixelColumns.h"
 #include "PointSeries.h"
 

@@ -1,7 +1,7 @@
 // The live chart widget: point order, legend layout, look, colour values,
 // mouse zoom and pan, painting of awkward data, and that the cached
 // decimation after many ticks paints exactly what a fresh chart paints.
-#include "ColumnFill.h"
+#include "ColumnWriter.h"
 #include "LiveChart.h"
 
 #include <QImage>
