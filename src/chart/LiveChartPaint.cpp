@@ -23,6 +23,19 @@ QRect ScaleRect(const QRect& r, double scale)
     return QRect(QPoint(at(r.left()), at(r.top())), QPoint(at(r.right() + 1) - 1, at(r.bottom() + 1) - 1));
 }
 
+// The back wall's grid line of a value (a widget pixel row) and of a time
+// (a widget pixel column): the walls draw them, and the line's writer lays
+// them where it lays the wall.
+int BackGridRow(const ChartLayout& L, double value)
+{
+    return static_cast<int>(std::floor(L.Py(value))) - L.depth;
+}
+
+int BackGridColumn(const ChartLayout& L, double time)
+{
+    return static_cast<int>(std::floor(L.Px(time))) + L.depth;
+}
+
 // The inside of the back wall, two widget pixels in from its frame, where
 // the line's writer lays the wall and its grid with the line: in device
 // pixels at a whole-number scale, where the grid's rectangles cover whole
@@ -47,11 +60,10 @@ Ground GroundOf(const ChartLayout& L, const QRect& wall_rect, double scale, QRgb
                 lines[static_cast<std::size_t>(i)] = 1;
         }
     };
-    // The rows and columns PaintWalls gives the back wall's grid.
     for (double v : L.value_axis.ticks)
-        mark(g.grid_row, static_cast<int>(std::floor(L.Py(v))) - L.depth, g.area.top());
+        mark(g.grid_row, BackGridRow(L, v), g.area.top());
     for (double v : L.time_axis.ticks)
-        mark(g.grid_column, static_cast<int>(std::floor(L.Px(v))) + L.depth, g.area.left());
+        mark(g.grid_column, BackGridColumn(L, v), g.area.left());
     return g;
 }
 
@@ -261,14 +273,10 @@ void LiveChart::Impl::PaintWalls(QPainter& p, const QPalette& pal, const QColor&
     // faster than lines; in 3D it runs on across the side wall and the floor
     // to the front plane.
     const QColor grid = Shade(wall, kGridShade);
-    for (double v : L.value_axis.ticks) {
-        const int y = static_cast<int>(std::floor(L.Py(v)));
-        p.fillRect(QRect(back.left(), y - dd, back.width(), 1), grid);
-    }
-    for (double v : L.time_axis.ticks) {
-        const int x = static_cast<int>(std::floor(L.Px(v)));
-        p.fillRect(QRect(x + dd, back.top(), 1, back.height()), grid);
-    }
+    for (double v : L.value_axis.ticks)
+        p.fillRect(QRect(back.left(), BackGridRow(L, v), back.width(), 1), grid);
+    for (double v : L.time_axis.ticks)
+        p.fillRect(QRect(BackGridColumn(L, v), back.top(), 1, back.height()), grid);
     if (dd > 0) {
         p.setPen(QPen(Shade(side, kGridShade), 1));
         for (double v : L.value_axis.ticks) {
