@@ -44,7 +44,13 @@ void ComTargetRow::Show(int n)
     const QString text = TargetText(n, DescribeComTarget(n));
     lb_target->setText(text);
     lb_target->setAccessibleName(text);
-    tl_prirad->setEnabled(n > 0);
+    tl_prirad->setEnabled(n > 0 && !locked_);
+}
+
+void ComTargetRow::SetLocked(bool locked)
+{
+    locked_ = locked;
+    tl_prirad->setEnabled(com_ > 0 && !locked_);
 }
 
 void ComTargetRow::tl_priradClick()

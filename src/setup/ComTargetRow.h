@@ -21,6 +21,9 @@ public:
 
     // Shows where "COM `n`" leads now (0: no port).
     void Show(int n);
+    // While locked (during a bus search) "Přiřadit…" stays disabled: a port
+    // switched under a running search would mix two devices' answers.
+    void SetLocked(bool locked);
     // The line shown for a port and its target.
     static QString TargetText(int n, const ComTarget& target);
 
@@ -35,4 +38,5 @@ public Q_SLOTS:
 
 private:
     int com_ = 0;
+    bool locked_ = false;
 };

@@ -401,6 +401,8 @@ void Tport::SetSearchState(bool searching)
          {static_cast<QWidget*>(tl_ok), static_cast<QWidget*>(tl_cancel), static_cast<QWidget*>(cb_sa),
           static_cast<QWidget*>(cb_da), static_cast<QWidget*>(cb_com), static_cast<QWidget*>(cb_baudrate)})
         control->setEnabled(!searching);
+    if (com_target != nullptr)
+        com_target->SetLocked(searching);
     if (searching)
         Timer1->start();
     else
