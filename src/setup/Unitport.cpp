@@ -301,9 +301,17 @@ void Tport::FormClose()
     store_.StoreInt("ADRESA", "SA", source_address);
     store_.StoreInt("ADRESA", "DA", dest_address);
     store_.StoreInt("PORT", "BAUDRATE", baud_rate);
-    // "žádný port" is never stored: the next start offers COM 1.
-    if (com_index == 0)
+    // "žádný port" is never stored: the next start offers COM 1. The list
+    // shows COM 1 too from now on, since every action opens the port the
+    // list shows: a list left at "žádný port" would make every reading fail
+    // on COM0 while the settings say COM 1.
+    if (com_index == 0) {
         com_index = 1;
+        chosen_com_ = 1;
+        const QSignalBlocker block(cb_com);
+        cb_com->setCurrentIndex(1);
+        ShowComTarget();
+    }
     store_.StoreInt("PORT", "COM", com_index);
 }
 
