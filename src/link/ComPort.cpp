@@ -72,6 +72,31 @@ void ComPort::RaiseOpenError()
     throw KxError("Sériový port " + port_name + " nelze otevřít");
 }
 
+void ComPort::OpenPortOrRaise(std::int32_t n, const std::function<void()>& before_raise)
+{
+    if (OpenPort(n) == 0)
+        return;
+    if (before_raise)
+        before_raise();
+    RaiseOpenError();
+}
+
+bool ComPort::TryOpenPort(std::int32_t n, std::string& error)
+{
+    keep_selection_ = true;
+    try {
+        const bool opened = OpenPort(n) == 0;
+        keep_selection_ = false;
+        if (!opened)
+            error = "Sériový port " + port_name + " nelze otevřít";
+        return opened;
+    } catch (const KxError& e) {
+        keep_selection_ = false;
+        error = e.what();
+        return false;
+    }
+}
+
 void ComPort::ClosePort()
 {
     if (backend_ && backend_->IsOpen()) {
@@ -143,6 +168,8 @@ bool ComPort::IsOpen() const
 
 void ComPort::ResetSelection()
 {
+    if (keep_selection_)
+        return;
     com_index = 0;
     OnPortSelectionReset();
 }

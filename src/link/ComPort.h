@@ -8,6 +8,7 @@
 #include "SerialBackend.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -21,6 +22,15 @@ public:
     std::int32_t OpenPort(std::int32_t n);
     // Raises "Sériový port " + port_name + " nelze otevřít".
     [[noreturn]] void RaiseOpenError();
+    // OpenPort, and when the port cannot be opened, `before_raise` (the
+    // caller's own reaction, may be empty) and then RaiseOpenError: the one
+    // way every action that talks to the instrument opens the port.
+    void OpenPortOrRaise(std::int32_t n, const std::function<void()>& before_raise = {});
+    // Opens and configures port n like OpenPort, but a failure leaves the
+    // port selection as it is and raises nothing: gives false with the text
+    // the error would have had in `error`. For reading that goes on by
+    // itself after an outage.
+    bool TryOpenPort(std::int32_t n, std::string& error);
     void ClosePort();
     // Turns abort-on-error on and applies the line state to the open port;
     // raises "Nepodařila se reinicializace portu COMn" on failure.
@@ -50,4 +60,6 @@ private:
     void FailAfterOpen(const std::string& message);
 
     std::unique_ptr<SerialBackend> backend_;
+    // Set while TryOpenPort runs: a failure then keeps the selection.
+    bool keep_selection_ = false;
 };

@@ -314,8 +314,7 @@ void Torbena52::mn_exitClick()
 template <class Dialog> void Torbena52::RunPortGuarded(Dialog* dialog)
 {
     const TimerPause pause(Timer1);
-    if (port->OpenPort(port->SelectedPort()) == 1)
-        port->RaiseOpenError();
+    port->OpenPortOrRaise(port->SelectedPort());
     dialog->exec();
     port->ClosePort();
 }
@@ -445,8 +444,7 @@ void Torbena52::NulovnSUMY1Click()
                        QMessageBox::Yes | QMessageBox::No);
     if (answer != QMessageBox::Yes)
         return;
-    if (port->OpenPort(port->SelectedPort()) == 1)
-        port->RaiseOpenError();
+    port->OpenPortOrRaise(port->SelectedPort());
     zero_sum();
     port->ClosePort();
 }

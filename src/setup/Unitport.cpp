@@ -266,8 +266,7 @@ void Tport::FormShow()
 {
     ShowComTarget();
     // A port that cannot be opened is reported; the dialog still opens.
-    if (OpenPort(com_index) == 1)
-        RaiseOpenError();
+    OpenPortOrRaise(com_index);
     // The address change dialog may have moved the instrument meanwhile.
     dest_address = get_dest_address();
     cb_da->setCurrentIndex(dest_address);
@@ -343,8 +342,7 @@ void Tport::ChangePort(std::int32_t index)
     // "žádný port" leaves the port opened before open until the dialog closes.
     if (com_index != 0) {
         ClosePort();
-        if (OpenPort(com_index) == 1)
-            RaiseOpenError();
+        OpenPortOrRaise(com_index);
     }
 }
 
