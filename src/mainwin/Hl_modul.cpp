@@ -47,6 +47,10 @@ constexpr int kMinClientHeight = 200;
 // Stored positions beyond this are as good as lost; keeping them within it
 // keeps the window's geometry arithmetic far from overflowing.
 constexpr int kFarCoordinate = 1000000;
+// The recording panel's design width.
+constexpr int kRecordingPanelWidth = 100;
+// Nobody answers a request to the broadcast address.
+constexpr std::uint8_t kBroadcastAddress = 127;
 
 int ClampCoordinate(std::int32_t stored)
 {
@@ -124,7 +128,7 @@ Torbena52::Torbena52(const std::string& settings_folder, QWidget* parent)
     ui->centralwidget->installEventFilter(new AnchorFilter(ui->Panel1, Chart1, this));
     ui->tl_read->setVisible(false);
 
-    const int widths[3] = {70, 100, 50};
+    const int widths[3] = {70, kRecordingPanelWidth, 50};
     const char* const design_texts[3] = {"ERROR", "1 min.", "c:"};
     for (int i = 0; i < 3; ++i) {
         status_[i] = new QLabel(QString::fromUtf8(design_texts[i]), this);
@@ -138,6 +142,14 @@ Torbena52::Torbena52(const std::string& settings_folder, QWidget* parent)
         ui->StatusBar1->addWidget(status_[i], i == 2 ? 1 : 0);
     }
     status_[0]->setAlignment(Qt::AlignCenter);
+    // Failed readings in a row, shown only while readings fail.
+    status_[3] = new QLabel(this);
+    status_[3]->setObjectName(QStringLiteral("StatusPanel3"));
+    status_[3]->setFrameShape(QFrame::Panel);
+    status_[3]->setFrameShadow(QFrame::Sunken);
+    status_[3]->setAlignment(Qt::AlignCenter);
+    ui->StatusBar1->addPermanentWidget(status_[3]);
+    status_[3]->hide();
     ui->StatusBar1->setFixedHeight(19 + 4);
 
     Timer1 = new QTimer(this);
@@ -160,6 +172,8 @@ Torbena52::Torbena52(const std::string& settings_folder, QWidget* parent)
     connect(ui->mn_meas, &QAction::triggered, this, Guarded(this, &Torbena52::mn_measClick));
     connect(ui->mn_about, &QAction::triggered, this, Guarded(this, &Torbena52::mn_aboutClick));
     connect(ui->mn_ident, &QAction::triggered, this, Guarded(this, &Torbena52::mn_identClick));
+    mn_obnova = ui->mn_obnova;
+    connect(mn_obnova, &QAction::triggered, this, Guarded(this, &Torbena52::mn_obnovaClick));
 
     // The design size is the client area of a 667 x 465 window.
     setMinimumSize(kMinClientWidth, kMinClientHeight);
@@ -170,6 +184,9 @@ Torbena52::Torbena52(const std::string& settings_folder, QWidget* parent)
     // An error while the settings are read ends FormCreate; it is shown and
     // start-up goes on with what was read so far.
     RunGuarded([this] { FormCreate(); });
+    // Off unless the user turned it on; read on its own, so that a damaged
+    // value here costs nothing else.
+    RunGuarded([this] { mn_obnova->setChecked(store_->LoadInt("PORT", "OBNOVA", 0) != 0); });
 }
 
 Torbena52::~Torbena52() = default;
@@ -191,6 +208,11 @@ QString Torbena52::StatusText(int panel) const
 
 void Torbena52::SetStatus(int panel, const QString& text)
 {
+    if (panel == 1) {
+        recording_text_ = text;
+        ShowRecordingPanel();
+        return;
+    }
     status_[panel]->setText(text);
 }
 
@@ -408,32 +430,86 @@ void Torbena52::Timer1Timer()
     if (!ui->cb_run->isChecked())
         return;
     tl_readClick();
-    GridMeas->RecordTick();
+    GridMeas->RecordTick(reading_taken_);
 }
 
 void Torbena52::tl_readClick()
 {
-    if (port->OpenPort(port->SelectedPort()) == 1) {
-        Timer1->stop();
-        ui->cb_run->setChecked(false);
-        SetStatus(0, QStringLiteral("ERROR"));
-        port->RaiseOpenError();
+    reading_taken_ = false;
+    if (mn_obnova->isChecked()) {
+        // Reading that resumes by itself: a port that cannot be opened (an
+        // adapter pulled out) is an outage like a silent instrument. The
+        // port choice stays, no box interrupts the night, and the next
+        // second tries again.
+        std::string error;
+        if (!port->TryOpenPort(port->SelectedPort(), error)) {
+            SetStatus(0, QStringLiteral("VÝPADEK"));
+            status_[0]->setToolTip(QString::fromStdString(error));
+            ReadingFailed();
+            AddChartPoint(meas_value);
+            return;
+        }
+    } else {
+        port->OpenPortOrRaise(port->SelectedPort(), [this] {
+            Timer1->stop();
+            ui->cb_run->setChecked(false);
+            SetStatus(0, QStringLiteral("ERROR"));
+        });
     }
     if (read_table(0) == 1) {
         fail_count = 0;
         ui->pa_meas->setText(FormatFixedLocale(meas_value, 7, 3));
         ui->pa_suma->setText(FormatFixedLocale(sum_value, 10, 5));
         SetStatus(0, QStringLiteral("ČTENÍ"));
+        status_[0]->setToolTip({});
+        // To the broadcast address nobody answers: the values are the old
+        // ones, not a reading.
+        reading_taken_ = get_dest_address() != kBroadcastAddress;
+        ShowFailures(0);
     } else {
-        ++fail_count;
+        ReadingFailed();
     }
+    AddChartPoint(meas_value);
+    port->ClosePort();
+}
+
+void Torbena52::ReadingFailed()
+{
+    ++fail_count;
     if (fail_count > 3) {
         ui->pa_meas->setText(QStringLiteral("0"));
         ui->pa_suma->setText(QStringLiteral("0"));
         fail_count = 0;
     }
-    AddChartPoint(meas_value);
-    port->ClosePort();
+    ShowFailures(failed_in_row_ + 1);
+}
+
+void Torbena52::ShowFailures(int failed_in_row)
+{
+    failed_in_row_ = failed_in_row;
+    status_[3]->setVisible(failed_in_row_ > 0);
+    status_[3]->setText(failed_in_row_ > 0 ? QStringLiteral("bez odpovědi: %1").arg(failed_in_row_) : QString());
+}
+
+void Torbena52::RecordWaiting(bool waiting)
+{
+    record_waiting_ = waiting;
+    ShowRecordingPanel();
+}
+
+void Torbena52::ShowRecordingPanel()
+{
+    QLabel* panel = status_[1];
+    panel->setText(record_waiting_ ? recording_text_ + QStringLiteral(", čeká na čtení") : recording_text_);
+    // The panel keeps its design width and grows only while its text needs
+    // more.
+    const int needed = panel->fontMetrics().horizontalAdvance(panel->text()) + 2 * panel->frameWidth() + 6;
+    panel->setFixedWidth(std::max(kRecordingPanelWidth, needed));
+}
+
+void Torbena52::mn_obnovaClick()
+{
+    store_->StoreInt("PORT", "OBNOVA", mn_obnova->isChecked() ? 1 : 0);
 }
 
 void Torbena52::NulovnSUMY1Click()

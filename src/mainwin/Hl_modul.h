@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+class QAction;
 class QLabel;
 class QTimer;
 class LiveChart;
@@ -38,6 +39,7 @@ public:
     QString RecordingFileName() const override { return save_file_name_; }
     QDateTime Now() const override { return clock_(); }
     void RecordingFileState(std::size_t waiting, std::size_t dropped) override;
+    void RecordWaiting(bool waiting) override;
     LiveChart* Chart() const { return Chart1; }
     QTimer* Timer() const { return Timer1; }
 
@@ -57,6 +59,8 @@ public:
     std::uint16_t last_second = 0;
     std::int32_t fail_count = 0;
     bool file_chosen = false;
+    // "Obnovit čtení po výpadku" (checkable, off unless the user turns it on).
+    QAction* mn_obnova = nullptr;
 
 public Q_SLOTS:
     void FormCreate();
@@ -74,6 +78,8 @@ public Q_SLOTS:
     void mn_measClick();
     void mn_saveClick();
     void mn_samplingClick();
+    // "Obnovit čtení po výpadku": stored at once as "PORT" "OBNOVA".
+    void mn_obnovaClick();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -83,12 +89,24 @@ private:
     template <class Dialog> void RunPortGuarded(Dialog* dialog);
     void SetStatus(int panel, const QString& text);
     void KeepOnScreen();
+    // A reading that brought nothing: the value panels' count of failures,
+    // and the failure panel.
+    void ReadingFailed();
+    void ShowFailures(int failed_in_row);
+    void ShowRecordingPanel();
 
     std::unique_ptr<Ui::orbena52> ui;
     std::unique_ptr<SettingsStore> store_;
     LiveChart* Chart1 = nullptr;
     QTimer* Timer1 = nullptr;
-    QLabel* status_[3] = {nullptr, nullptr, nullptr};
+    // Panels 0..2 of the design, and 3: failed readings in a row.
+    QLabel* status_[4] = {nullptr, nullptr, nullptr, nullptr};
+    int failed_in_row_ = 0;
+    // Whether the last cycle's reading brought the instrument's values.
+    bool reading_taken_ = false;
+    bool record_waiting_ = false;
+    // The recording panel's text without the note of a waiting record.
+    QString recording_text_;
     QString save_file_name_ = QStringLiteral("Orbena52.txt");
     ClockFunction clock_ = SystemNow;
     SaveDialogFunction save_dialog_;

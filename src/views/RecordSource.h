@@ -24,4 +24,7 @@ public:
         static_cast<void>(waiting);
         static_cast<void>(dropped);
     }
+    // Told when a record that fell due after a failed reading starts waiting
+    // for the next good reading, and when it has been made.
+    virtual void RecordWaiting(bool waiting) { static_cast<void>(waiting); }
 };

@@ -192,18 +192,37 @@ void TGridMeas::ArmRecording()
     record_counter = sampling_period_();
 }
 
-void TGridMeas::RecordTick()
+void TGridMeas::RecordTick(bool reading_taken)
 {
     // Saturates rather than overflowing: after arming with the largest period
     // the next cycle must still record.
     if (record_counter < std::numeric_limits<std::int32_t>::max())
         ++record_counter;
-    if (record_counter < sampling_period_())
+    bool due = record_waiting_;
+    if (record_counter >= sampling_period_()) {
+        record_counter = 0;
+        due = true;
+    }
+    if (!due)
         return;
-    record_counter = 0;
+    // The panels show old values or "0" after a failed reading: such a record
+    // would carry a value the instrument never sent at that time.
+    if (!reading_taken) {
+        SetRecordWaiting(true);
+        return;
+    }
+    SetRecordWaiting(false);
     const int row = AddTableRow();
     if (source_.FileChosen())
         AppendRecord(row);
+}
+
+void TGridMeas::SetRecordWaiting(bool waiting)
+{
+    if (waiting == record_waiting_)
+        return;
+    record_waiting_ = waiting;
+    source_.RecordWaiting(waiting);
 }
 
 void TGridMeas::AppendRecord(int row)

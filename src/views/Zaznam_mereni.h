@@ -56,8 +56,14 @@ public:
     int AddTableRow();
     // The next RecordTick makes a record (after a recording file is chosen).
     void ArmRecording();
-    // One recording step per measurement cycle.
-    void RecordTick();
+    // One recording step per measurement cycle. `reading_taken` tells whether
+    // the cycle's reading brought values from the instrument. A record that
+    // falls due after a failed reading waits for the next reading that
+    // succeeds and is made then, with that reading's values and time; the
+    // period goes on counting meanwhile, and one reading makes at most one
+    // record.
+    void RecordTick(bool reading_taken = true);
+    bool RecordWaiting() const { return record_waiting_; }
     // Appends the record in `row` to the recording file as one line, after
     // any records still waiting for the file. The first failure of a run
     // shows the "CHYBA" box; the main window's file panel tells of the
@@ -81,9 +87,11 @@ protected:
 
 private:
     void SetCell(int column, int row, const QString& text);
+    void SetRecordWaiting(bool waiting);
     RecordSource& source_;
     PeriodFunction sampling_period_;
     RecordFile file_;
     bool file_failing_ = false;
+    bool record_waiting_ = false;
     bool sized_ = false;
 };
