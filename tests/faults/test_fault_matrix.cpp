@@ -15,6 +15,7 @@
 #include "Zaznam_mereni.h"
 #include "Zaznam_vzorkovani.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -61,6 +62,8 @@ struct Row {
     // so it reaches the instrument only when it was read before the purge.
     int zero_sum_min = 0;
     int zero_sum_max = 0;
+    // "Obnovit čtení po výpadku" ticked.
+    bool resume = false;
 };
 
 const char* const kOpenError = "Sériový port COM1 nelze otevřít.";
@@ -91,6 +94,10 @@ std::vector<Row> Rows()
          Panels::Value, "ERROR", kOpenError},
         {"adapter unplugged mid-read", "--unplug-after 0 --back-after", fault(Fault::Unplug), Command::PortBack,
          Panels::Value, "ERROR", kOpenError},
+        {"port vanishes and comes back, with resume", "--vanish-after 1 --back-after", fault(Fault::Vanish, 1),
+         Command::PortBack, Panels::Zero, "VÝPADEK", nullptr, 0, 0, true},
+        {"adapter unplugged mid-read, with resume", "--unplug-after 0 --back-after", fault(Fault::Unplug),
+         Command::PortBack, Panels::Zero, "VÝPADEK", nullptr, 0, 0, true},
     };
 }
 
@@ -102,6 +109,10 @@ struct Outcome {
     int longest_stall_ms = 0;
     double cpu_ms_per_cycle = 0;
     double cpu_share = 0; // of the wall time
+    // Records whose value is not the one the instrument sends, and whether a
+    // record waits for the next good reading at the end of the fault.
+    int records_not_sent = 0;
+    bool waiting = false;
     QString command = QStringLiteral("-");
     QString after = QStringLiteral("-");
     bool as_designed = true;
@@ -115,10 +126,25 @@ protected:
 
     QCheckBox* RunBox() const { return orbena52->findChild<QCheckBox*>(QStringLiteral("cb_run")); }
 
-    int Lines() const
+    QList<QByteArray> FileLines() const
     {
         QFile f(file);
-        return f.open(QIODevice::ReadOnly) ? static_cast<int>(f.readAll().count('\n')) : 0;
+        if (!f.open(QIODevice::ReadOnly))
+            return {};
+        QList<QByteArray> lines = f.readAll().split('\n');
+        lines.removeLast();
+        return lines;
+    }
+    int Lines() const { return static_cast<int>(FileLines().size()); }
+    // Lines from `first` on whose value is not `good`, the value the
+    // instrument sends at its fixed input.
+    int LinesNotSent(int first, const QString& good) const
+    {
+        const QList<QByteArray> lines = FileLines();
+        int wrong = 0;
+        for (qsizetype i = first; i < lines.size(); ++i)
+            wrong += lines[i].startsWith(good.toLocal8Bit() + "; ") ? 0 : 1;
+        return wrong;
     }
 
     // Waits (running the event loop) until `done` or `ms` passed.
@@ -145,6 +171,10 @@ Outcome FaultMatrix::Run(const Row& row)
     orbena52->SetSaveDialog([this](QWidget*, const QString&) { return file; });
     file_sampling->sampling_period = 1;
     box_answer = QMessageBox::Yes;
+    // The option is stored: a later row starts with it as the last one left it.
+    auto* resume = orbena52->findChild<QAction*>(QStringLiteral("mn_obnova"));
+    if (resume->isChecked() != row.resume)
+        resume->trigger();
 
     // A sound reading first, so that the panels have something to keep.
     RunBox()->setChecked(true);
@@ -182,6 +212,8 @@ Outcome FaultMatrix::Run(const Row& row)
     out.chart = out.cycles;
     out.table = GridMeas->next_row - table0;
     out.lines = Lines() - lines0;
+    out.records_not_sent = LinesNotSent(lines0, good);
+    out.waiting = GridMeas->RecordWaiting();
     out.longest_stall_ms = static_cast<int>(longest);
     out.cpu_ms_per_cycle = cpu / std::max(1, out.cycles);
     out.cpu_share = cpu / (seconds * 1000.0);
@@ -201,9 +233,18 @@ Outcome FaultMatrix::Run(const Row& row)
     if (row.command != Command::PortBack) {
         check(out.cycles >= 3 && out.cycles <= 6, "cycles " + std::to_string(out.cycles));
         check(out.requests_per_s > 0.5 && out.requests_per_s < 1.3, "one request a second");
-        check(out.table == out.cycles && out.lines == out.cycles, "a record per cycle in table and file");
+        // A reading that fails makes no record: the record due waits for the
+        // next good reading.
+        const int records = row.panels == Panels::Zero ? 0 : out.cycles;
+        check(out.table == records && out.lines == records, "records in table and file");
+        check(out.waiting == (row.panels == Panels::Zero), "a record waits");
         check(row.panels == Panels::Zero ? out.panels == QStringLiteral("0") : out.panels == good,
               "panels " + out.panels.toStdString());
+    } else if (row.resume) {
+        // The port went; reading goes on trying, the choice stays.
+        check(RunBox()->isChecked(), "automatic reading stays on");
+        check(port->SelectedPort() == 1, "port choice kept");
+        check(out.table <= 1 && out.lines == out.table, "no record while the port is gone");
     } else {
         // The port went: one cycle at most, then "aut. čtení" is off.
         check(!RunBox()->isChecked(), "automatic reading switched off");
@@ -213,6 +254,7 @@ Outcome FaultMatrix::Run(const Row& row)
     }
     check(out.longest_stall_ms < 1200, "window held up " + std::to_string(out.longest_stall_ms) + " ms");
     check(out.cpu_share < 0.5, "the window thread does not spin");
+    check(out.records_not_sent == 0, "every record holds a value the instrument sent");
 
     if (row.command == Command::ZeroSum) {
         instrument->ResetCounts();
@@ -242,12 +284,18 @@ Outcome FaultMatrix::Run(const Row& row)
         std::string error;
         EXPECT_TRUE(instrument->Reappear(error)) << error;
         instrument->Start();
-        port->cb_com->setCurrentIndex(1);
-        RunBox()->setChecked(true);
+        const int lines_before = Lines();
+        if (!row.resume) {
+            port->cb_com->setCurrentIndex(1);
+            RunBox()->setChecked(true);
+        }
         const bool back = WaitFor([] { return orbena52->StatusText(0) == QStringLiteral("ČTENÍ"); }, 4000);
         RunBox()->setChecked(false);
-        out.after = back ? QStringLiteral("port chosen again: readings resume") : QStringLiteral("no readings");
+        out.after = !back        ? QStringLiteral("no readings")
+                    : row.resume ? QStringLiteral("readings and records resume by themselves")
+                                 : QStringLiteral("port chosen again: readings resume");
         check(back, "readings resume");
+        check(Lines() > lines_before && LinesNotSent(lines_before, good) == 0, "records resume");
     }
     RunBox()->setChecked(false);
     instrument->Stop();
@@ -274,13 +322,17 @@ TEST_F(FaultMatrix, EveryLineFaultHasItsDesignedOutcome)
           "readings in a row), status panel 0, the error box, requests on the wire per second, cycles\n"
           "with what reached the chart / table / file, the longest time the window did not handle events,\n"
           "the window thread's processor time per cycle and as a share of the wall time (the probe of\n"
-          "the event loop included), and whether every check matched the design. A zero-sum command\n"
+          "the event loop included), records whose value the instrument did not send (always 0: a record\n"
+          "that falls due after a failed reading waits for the next good reading, shown as \"yes\" under\n"
+          "\"waiting\"), and whether every check matched the design. Rows \"with resume\" have \"Obnovit\n"
+          "čtení po výpadku\" ticked: the program keeps trying the port once a second. A zero-sum command\n"
           "whose acknowledgement does not come sends its request once more after the last attempt and\n"
           "purges the port's output at once, so that repetition reaches the instrument only when it was\n"
           "read before the purge.\n\n"
           "| fault | simulator option | panel | status | error box | requests/s | cycles: chart / table / file | "
-          "longest hold-up | CPU a cycle (share of the time) | command or recovery | as designed |\n"
-          "|---|---|---|---|---|---|---|---|---|---|---|\n";
+          "records of values not sent | waiting | longest hold-up | CPU a cycle (share of the time) | "
+          "command or recovery | as designed |\n"
+          "|---|---|---|---|---|---|---|---|---|---|---|---|---|\n";
     for (const Row& row : Rows()) {
         SCOPED_TRACE(row.fault);
         const Outcome o = Run(row);
@@ -298,8 +350,8 @@ TEST_F(FaultMatrix, EveryLineFaultHasItsDesignedOutcome)
                             step(o.cpu_share * 100, {1, 2, 5, 10, 20}, " %") + ")";
         md << "| " << row.fault << " | `" << row.option << "` | " << Cell(o.panels) << " | " << Cell(o.status) << " | "
            << Cell(o.box) << " | " << rate << " | " << o.cycles << ": " << o.chart << " / " << o.table << " / "
-           << o.lines << " | ≤ " << stall_step << " ms | " << Cell(cpu) << " | "
-           << Cell(o.command == QStringLiteral("-") ? o.after : o.command) << " | "
+           << o.lines << " | " << o.records_not_sent << " | " << (o.waiting ? "yes" : "no") << " | ≤ " << stall_step
+           << " ms | " << Cell(cpu) << " | " << Cell(o.command == QStringLiteral("-") ? o.after : o.command) << " | "
            << (o.as_designed ? "yes" : "**no**") << " |\n";
     }
 #ifdef KX52_RELIABILITY_DOC
