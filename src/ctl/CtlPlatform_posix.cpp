@@ -7,6 +7,10 @@
 
 std::string LastSystemError()
 {
+    // The port's lock refuses a second opening with EWOULDBLOCK, whose text
+    // ("Resource temporarily unavailable") would not say that.
+    if (errno == EWOULDBLOCK)
+        return "port používá jiný program";
     return std::strerror(errno);
 }
 
