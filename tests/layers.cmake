@@ -10,8 +10,9 @@ set(allowed_chart core base chart)
 set(allowed_setup core link base chart setup)
 set(allowed_views core link base chart views)
 set(allowed_mainwin core link base chart setup views mainwin)
+set(allowed_ctl core link ctl)
 set(allowed_sim core sim)
-set(layers core link base chart setup views mainwin sim)
+set(layers core link base chart setup views mainwin ctl sim)
 
 # Which layer each header of the program belongs to.
 foreach(layer IN LISTS layers)
