@@ -40,7 +40,7 @@ endif()
 
 # Manual pages, with the version filled in, compressed as Debian keeps them.
 set(_manpages)
-foreach(page kx52.1 orbena52-sim.1)
+foreach(page kx52.1 kx52ctl.1 orbena52-sim.1)
   configure_file(${PROJECT_SOURCE_DIR}/docs/man/${page} ${PROJECT_BINARY_DIR}/man/${page} @ONLY)
   add_custom_command(
     OUTPUT ${PROJECT_BINARY_DIR}/man/${page}.gz
@@ -63,7 +63,9 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "watch and configure an ORBENA 52 panel in
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
        "KX-52 reads the measured value and the sum of an ORBENA 52 panel instrument\n"
        "once a second, charts and records them, and sets the instrument's parameters,\n"
-       "address and line settings. It comes with orbena52-sim, a simulated instrument\n"
+       "address and line settings. kx52ctl does the readings, a parameter backup\n"
+       "and restore, the address change and the bus search from the command line,\n"
+       "without a display. It comes with orbena52-sim, a simulated instrument\n"
        "on a pseudo-terminal. The user interface is in Czech.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

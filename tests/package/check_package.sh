@@ -25,6 +25,7 @@ deb="$work/out/kx52_${version}_$(dpkg --print-architecture).deb"
 
 # The files, and nothing else.
 expected="./usr/bin/kx52
+./usr/bin/kx52ctl
 ./usr/bin/orbena52-sim
 ./usr/share/applications/cz.orbkx52.kx52.desktop"
 for size in 16 22 24 32 48 64 128 256; do
@@ -33,6 +34,7 @@ done
 expected+="
 ./usr/share/icons/hicolor/scalable/apps/kx52.svg
 ./usr/share/man/man1/kx52.1.gz
+./usr/share/man/man1/kx52ctl.1.gz
 ./usr/share/man/man1/orbena52-sim.1.gz
 ./usr/share/metainfo/cz.orbkx52.kx52.metainfo.xml"
 actual="$(dpkg-deb --fsys-tarfile "$deb" | tar -t | grep -v '/$' | sort)"
@@ -53,7 +55,7 @@ done
 # The installed programs answer --version without a display.
 root="$work/root"
 dpkg-deb -x "$deb" "$root"
-for prog in "kx52:KX-52" "orbena52-sim:orbena52-sim"; do
+for prog in "kx52:KX-52" "kx52ctl:kx52ctl" "orbena52-sim:orbena52-sim"; do
   out="$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/${prog%%:*}" --version 2>&1)" || fail "${prog%%:*} --version exited with $?"
   [ "$out" = "${prog#*:} $version" ] || fail "${prog%%:*} --version printed '$out'"
 done
@@ -73,7 +75,7 @@ out="$(desktop-file-validate "$root/usr/share/applications/cz.orbkx52.kx52.deskt
 [ -z "$out" ] || fail "desktop-file-validate: $out"
 appstreamcli validate --no-net --pedantic "$root/usr/share/metainfo/cz.orbkx52.kx52.metainfo.xml" >"$work/as.log" 2>&1 ||
   { cat "$work/as.log"; fail "appstreamcli validate"; }
-for page in kx52 orbena52-sim; do
+for page in kx52 kx52ctl orbena52-sim; do
   text="$(MANWIDTH=80 LC_ALL=C.UTF-8 man --warnings -l "$root/usr/share/man/man1/$page.1.gz" 2>"$work/man.err")" || fail "man -l $page"
   [ -s "$work/man.err" ] && fail "man -l $page warns: $(cat "$work/man.err")"
   grep -q "^NAME" <<<"$text" || fail "man page $page has no NAME section"
