@@ -12,3 +12,6 @@ bool StderrIsTerminal();
 
 // `t` as local time and as UTC (thread-safe twins of localtime and gmtime).
 void BreakDownTime(std::time_t t, std::tm& local, std::tm& utc);
+
+// Makes the console show the program's UTF-8 output (Windows); nothing elsewhere.
+void PrepareConsole();

@@ -24,3 +24,5 @@ void BreakDownTime(std::time_t t, std::tm& local, std::tm& utc)
     localtime_r(&t, &local);
     gmtime_r(&t, &utc);
 }
+
+void PrepareConsole() {}

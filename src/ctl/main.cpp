@@ -18,6 +18,7 @@ extern "C" void OnStopSignal(int)
 
 int main(int argc, char** argv)
 {
+    PrepareConsole();
     std::signal(SIGINT, OnStopSignal);
     std::signal(SIGTERM, OnStopSignal);
     CtlEnv env;
