@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Cross-builds the Qt-free layers of KX-52 (core, link, the registry settings
-# store) and their tests for 64-bit Windows with mingw-w64, and runs the tests
+# store), kx52ctl, and their tests for 64-bit Windows with mingw-w64, and runs the tests
 # under wine in a throwaway wine prefix. The serial tests reach wine's COM
 # ports through pseudo-terminals served by a Linux-side peer. Installs what
 # is missing first. Exits non-zero on any failure.
