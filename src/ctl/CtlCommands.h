@@ -27,7 +27,7 @@ struct CtlEnv {
     // Whether a bus search shows its progress on `err`.
     bool progress = false;
     // Where the settings not given on the command line come from.
-    std::function<UserLinkSettings()> settings = LoadUserLinkSettings;
+    std::function<UserLinkSettings()> settings = [] { return LoadUserLinkSettings(); };
 };
 
 // Runs one command line (`args` without the program's name); gives the exit status.

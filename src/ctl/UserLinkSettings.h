@@ -5,6 +5,7 @@
 // they are under HKEY_CURRENT_USER\OrbKX52, elsewhere in the INI file
 // <config>/OrbKX52.ini. Nothing is ever written.
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 struct UserLinkSettings {
@@ -22,5 +23,8 @@ UserLinkSettings LinkSettingsFromIni(std::string_view text);
 // sign, decimal digits, within a signed 32-bit integer.
 bool ParseSettingInt(std::string_view text, std::int32_t& value);
 
-// The current user's settings (defaults where there are none).
-UserLinkSettings LoadUserLinkSettings();
+// The current user's settings (defaults where there are none). `location`
+// stands in for where they live (tests): the folder of OrbKX52.ini, or on
+// Windows the key below HKEY_CURRENT_USER that holds OrbKX52. Empty means the
+// user's configuration folder, or HKEY_CURRENT_USER itself.
+UserLinkSettings LoadUserLinkSettings(const std::string& location = {});

@@ -6,9 +6,9 @@
 #include <iterator>
 #include <string>
 
-UserLinkSettings LoadUserLinkSettings()
+UserLinkSettings LoadUserLinkSettings(const std::string& location)
 {
-    std::ifstream file(UserConfigDir() + "/OrbKX52.ini", std::ios::binary);
+    std::ifstream file((location.empty() ? UserConfigDir() : location) + "/OrbKX52.ini", std::ios::binary);
     if (!file)
         return {};
     const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());

@@ -8,9 +8,9 @@ namespace {
 
 // One value of HKEY_CURRENT_USER\OrbKX52\<section>, read only; a value that
 // is missing, not a string or not a whole number leaves `target` alone.
-void LoadValue(const char* section, const char* name, std::int32_t& target)
+void LoadValue(const std::string& key_path, const char* section, const char* name, std::int32_t& target)
 {
-    const std::string path = std::string("OrbKX52\\") + section;
+    const std::string path = key_path + "\\" + section;
     HKEY key = nullptr;
     if (::RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
         return;
@@ -29,12 +29,13 @@ void LoadValue(const char* section, const char* name, std::int32_t& target)
 
 } // namespace
 
-UserLinkSettings LoadUserLinkSettings()
+UserLinkSettings LoadUserLinkSettings(const std::string& location)
 {
+    const std::string key_path = location.empty() ? std::string("OrbKX52") : location + "\\OrbKX52";
     UserLinkSettings s;
-    LoadValue("PORT", "COM", s.com);
-    LoadValue("PORT", "BAUDRATE", s.baud);
-    LoadValue("ADRESA", "DA", s.dest);
-    LoadValue("ADRESA", "SA", s.source);
+    LoadValue(key_path, "PORT", "COM", s.com);
+    LoadValue(key_path, "PORT", "BAUDRATE", s.baud);
+    LoadValue(key_path, "ADRESA", "DA", s.dest);
+    LoadValue(key_path, "ADRESA", "SA", s.source);
     return s;
 }
