@@ -363,10 +363,6 @@ std::uint8_t probe_address()
     return short_ack_positive(rx_frame, received) ? 1 : 0;
 }
 
-const std::uint8_t* link_rx_frame()
-{
-    return rx_frame;
-}
 std::uint8_t link_fc()
 {
     return FC;

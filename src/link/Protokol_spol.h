@@ -43,10 +43,11 @@ bool data_answer_valid(const std::uint8_t* frame, std::uint32_t received);
 // A short acknowledgement: 0x10, any, any, FC 0x00, FCS, 0x16.
 bool short_ack_positive(const std::uint8_t* frame, std::uint32_t received);
 
-// Link state, exposed read-only for the identification dialog and the tests.
+// Link state, exposed read-only: the function code and length field of the
+// last request (for the tests) and the identification areas (for the
+// identification dialog).
 constexpr int kFrameSize = 256;
 constexpr int kIdentAreaSize = 250;
-const std::uint8_t* link_rx_frame();
 std::uint8_t link_fc();
 std::uint8_t link_le();
 const char* device_type_area();
