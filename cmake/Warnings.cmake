@@ -1,16 +1,16 @@
 # Common warning and sanitizer flags, applied to every target of the project
-# through kx52_settings (an interface library that each target links).
-add_library(kx52_settings INTERFACE)
+# through kx52_build_flags (an interface library that each target links).
+add_library(kx52_build_flags INTERFACE)
 if(MSVC)
-  target_compile_options(kx52_settings INTERFACE /W4 /utf-8)
+  target_compile_options(kx52_build_flags INTERFACE /W4 /utf-8)
   if(KX52_WERROR)
-    target_compile_options(kx52_settings INTERFACE /WX)
+    target_compile_options(kx52_build_flags INTERFACE /WX)
   endif()
 else()
-  target_compile_options(kx52_settings INTERFACE -Wall -Wextra -Wpedantic -Wshadow -Wconversion
+  target_compile_options(kx52_build_flags INTERFACE -Wall -Wextra -Wpedantic -Wshadow -Wconversion
     -Wno-sign-conversion -Wnon-virtual-dtor -Woverloaded-virtual)
   if(KX52_WERROR)
-    target_compile_options(kx52_settings INTERFACE -Werror)
+    target_compile_options(kx52_build_flags INTERFACE -Werror)
   endif()
   if(KX52_FUZZ)
     if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
@@ -18,13 +18,13 @@ else()
     endif()
     # Coverage for the fuzzer in every library; the fuzz targets link the
     # fuzzer's own main on top.
-    target_compile_options(kx52_settings INTERFACE -fsanitize=fuzzer-no-link,address,undefined
+    target_compile_options(kx52_build_flags INTERFACE -fsanitize=fuzzer-no-link,address,undefined
       -fno-sanitize-recover=all -fno-omit-frame-pointer -g)
-    target_link_options(kx52_settings INTERFACE -fsanitize=address,undefined)
+    target_link_options(kx52_build_flags INTERFACE -fsanitize=address,undefined)
   elseif(KX52_SANITIZE)
-    target_compile_options(kx52_settings INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer
+    target_compile_options(kx52_build_flags INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer
       -fno-sanitize-recover=undefined)
-    target_link_options(kx52_settings INTERFACE -fsanitize=address,undefined)
+    target_link_options(kx52_build_flags INTERFACE -fsanitize=address,undefined)
   endif()
 endif()
 
