@@ -38,10 +38,6 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
-// Integer parsing shared by both back ends: optional sign and decimal digits,
-// leading and trailing blanks ignored, range of a signed 32-bit integer.
-bool ParseInt32(const std::string& text, std::int32_t& value);
-
 // Writes several values one after another (a window's settings as it
 // closes), going on past a value that cannot be written, so that one failure
 // never silently drops the values after it. Finish() raises one error: the

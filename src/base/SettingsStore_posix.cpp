@@ -11,6 +11,7 @@
 #include "SettingsStore.h"
 
 #include "ConfigDir.h"
+#include "DecimalParse.h"
 #include "IniText.h"
 #include "KxError.h"
 

@@ -3,6 +3,7 @@
 // its decimal text. Plain Win32, no Qt.
 #include "SettingsStore.h"
 
+#include "DecimalParse.h"
 #include "KxError.h"
 
 #include <windows.h>

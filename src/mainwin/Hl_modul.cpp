@@ -1,6 +1,7 @@
 #include "Hl_modul.h"
 #include "ui_orbena52.h"
 
+#include "DecimalParse.h"
 #include "DeviceTables.h"
 #include "ErrorBoundary.h"
 #include "FixedFormatQt.h"

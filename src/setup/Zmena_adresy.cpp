@@ -1,11 +1,11 @@
 #include "Zmena_adresy.h"
 
+#include "DecimalParse.h"
 #include "DeviceTables.h"
 #include "DialogLook.h"
 #include "ErrorBoundary.h"
 #include "MessageBoxes.h"
 #include "Protokol_spol.h"
-#include "SettingsStore.h"
 
 #include <QKeyEvent>
 #include <QLabel>

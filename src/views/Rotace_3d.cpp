@@ -2,11 +2,11 @@
 
 #include "ChartSettings.h"
 #include "ColorSwatch.h"
+#include "DecimalParse.h"
 #include "DialogFont.h"
 #include "ErrorBoundary.h"
 #include "LiveChart.h"
 #include "MessageBoxes.h"
-#include "SettingsStore.h"
 
 #include <QCheckBox>
 #include <QColorDialog>

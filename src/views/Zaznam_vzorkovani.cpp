@@ -1,5 +1,6 @@
 #include "Zaznam_vzorkovani.h"
 
+#include "DecimalParse.h"
 #include "DialogFont.h"
 #include "ErrorBoundary.h"
 #include "MessageBoxes.h"

@@ -3,9 +3,9 @@
 //
 // Input: a selector byte, then either the text of an entry field or a float's
 // bit pattern.
+#include "DecimalParse.h"
 #include "FixedFormat.h"
 #include "FuzzInput.h"
-#include "SettingsStore.h"
 
 #include <cmath>
 #include <cstdint>

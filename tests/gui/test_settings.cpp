@@ -80,17 +80,4 @@ TEST_F(SettingsStoreTest, AWriteThatCannotReachTheDiskRaisesTheSetDataError)
     }
 }
 
-TEST(ParseInt32, AcceptsSignedDecimalsWithinRangeOnly)
-{
-    std::int32_t v = 7;
-    EXPECT_TRUE(ParseInt32("2147483647", v));
-    EXPECT_EQ(v, INT32_MAX);
-    EXPECT_FALSE(ParseInt32("2147483648", v));
-    EXPECT_FALSE(ParseInt32("-2147483649", v));
-    EXPECT_FALSE(ParseInt32("-", v));
-    EXPECT_FALSE(ParseInt32("0x10", v));
-    EXPECT_FALSE(ParseInt32("1 2", v));
-    EXPECT_EQ(v, INT32_MAX) << "a failed parse leaves the value alone";
-}
-
 } // namespace
