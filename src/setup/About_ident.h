@@ -15,7 +15,7 @@ class Tabout_ident : public QDialog {
     Q_OBJECT
 public:
     // `pause` makes the pauses between the identification requests.
-    explicit Tabout_ident(PauseFunction pause = SleepPause, QWidget* parent = nullptr);
+    explicit Tabout_ident(PauseFunction pause, QWidget* parent = nullptr);
     ~Tabout_ident() override;
 
     QFrame* Panel1 = nullptr;

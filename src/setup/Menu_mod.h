@@ -4,11 +4,12 @@
 // shown and on "Čtení", and written from the controls on "Zápis". The
 // controls show the program's parameter variables; the link reads and writes
 // those variables.
+#include "Pause.h"
+
 #include <QDialog>
 #include <QStringList>
 
 #include <cstdint>
-#include <functional>
 
 class QComboBox;
 class QFrame;
@@ -21,9 +22,7 @@ class RadioGroup;
 class TForm_menu : public QDialog {
     Q_OBJECT
 public:
-    // The fixed pauses between table transfers (milliseconds).
-    using PauseFunction = std::function<void(int milliseconds)>;
-
+    // `pause` makes the fixed pauses between table transfers (milliseconds).
     explicit TForm_menu(PauseFunction pause, QWidget* parent = nullptr);
     ~TForm_menu() override;
 

@@ -1,14 +1,8 @@
 #pragma once
 // The fixed pauses between exchanges with the instrument are plain sleeps of
 // the window thread. The dialogs take the pause as a function, so that tests
-// can record the pauses instead of waiting for them.
-#include <chrono>
+// can record the pauses instead of waiting for them; the program gives them
+// the link's own pause, `link_pause`.
 #include <functional>
-#include <thread>
 
 using PauseFunction = std::function<void(int milliseconds)>;
-
-inline void SleepPause(int milliseconds)
-{
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-}

@@ -17,7 +17,7 @@ class TZmenaAdresy : public QDialog {
     Q_OBJECT
 public:
     // `pause` makes the pause after an address change (tests record it).
-    explicit TZmenaAdresy(PauseFunction pause = SleepPause, QWidget* parent = nullptr);
+    explicit TZmenaAdresy(PauseFunction pause, QWidget* parent = nullptr);
     ~TZmenaAdresy() override;
 
     // 0 when `edit` holds a whole number 0..126, which is put into `target`;
