@@ -4,7 +4,7 @@
 // message, and the program goes on. Nothing is thrown through Qt: every
 // connect() and every event override runs its handler through RunGuarded.
 //
-//   connect(tl_ok, &QPushButton::clicked, this, Guarded(this, &Tport::tl_okClick));
+//   connect(tl_najit, &QPushButton::clicked, this, Guarded(this, &Tport::tl_najitClick));
 //   void X::showEvent(QShowEvent* e) { QDialog::showEvent(e); RunGuarded([this] { FormShow(); }); }
 #include <QString>
 
