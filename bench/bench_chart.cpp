@@ -234,6 +234,16 @@ double TimeQtCharts(Shape shape, int width, int height, int dpr, long points, in
 
 int main(int argc, char** argv)
 {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs("usage: bench_chart [quick] [WIDTHxHEIGHT[@2]]\n"
+                       "Times one tick of the live chart beside Qt Charts, offscreen, at 657x312, 1920x1080 and\n"
+                       "1920x1080@2 (twice the resolution), or only at the size given; \"quick\" runs fewer\n"
+                       "ticks. With KX52_BENCH_IMAGES=FOLDER the last frame of each run is saved there.\n",
+                       stdout);
+            return 0;
+        }
+    }
     if (std::getenv("QT_QPA_PLATFORM") == nullptr)
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);

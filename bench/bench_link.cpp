@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -33,7 +34,20 @@ double Percentile(std::vector<double> v, double p)
 
 int main(int argc, char** argv)
 {
-    const int exchanges = argc > 1 ? std::max(1, std::atoi(argv[1])) : 200;
+    constexpr char kUsage[] = "usage: bench_link [EXCHANGES]\n"
+                              "Times EXCHANGES table-0 reads (default 200) per line speed against the simulated\n"
+                              "instrument and prints the median exchange, its time on the wire and the overhead.\n";
+    if (argc > 1 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    char* end = nullptr;
+    const long asked = argc > 1 ? std::strtol(argv[1], &end, 10) : 200;
+    if (argc > 2 || (argc > 1 && (end == argv[1] || *end != '\0' || asked < 0 || asked > 1000000))) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    const int exchanges = std::max(1, static_cast<int>(asked));
 
     char tmpl[] = "/tmp/kx52-bench-XXXXXX";
     if (::mkdtemp(tmpl) == nullptr) {

@@ -27,6 +27,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <unistd.h>
 
@@ -55,12 +56,35 @@ int OpenDescriptors()
     return n - 1; // the listing's own
 }
 
+constexpr char kUsage[] = "usage: bench_soak [CYCLES [POINTS]]\n"
+                          "Runs CYCLES measurement cycles (default 86400, a day) of the program against the\n"
+                          "simulated instrument at 115200 bit/s, keeping POINTS chart points (default 200, at\n"
+                          "least 10), and prints the records, the file's lines, memory and descriptors.\n";
+
+// The whole decimal number `text`, or -1 when it is not one.
+int Count(const char* text)
+{
+    char* end = nullptr;
+    const long value = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || value < 0 || value > 100000000)
+        return -1;
+    return static_cast<int>(value);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    const int cycles = argc > 1 ? std::max(1, std::atoi(argv[1])) : 86400;
-    const int points = argc > 2 ? std::max(10, std::atoi(argv[2])) : 200;
+    if (argc > 1 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (argc > 3 || (argc > 1 && Count(argv[1]) < 0) || (argc > 2 && Count(argv[2]) < 0)) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    const int cycles = argc > 1 ? std::max(1, Count(argv[1])) : 86400;
+    const int points = argc > 2 ? std::max(10, Count(argv[2])) : 200;
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QTemporaryDir dir;
     setenv("XDG_CONFIG_HOME", dir.path().toLocal8Bit().constData(), 1);
