@@ -33,8 +33,12 @@ struct FloatField {
     const char* field;
     bool (*parse)(const std::string& text, float& value);
 };
+// The parameters dialog reads its four numbers with the regional separator.
 constexpr FloatField kFloatFields[] = {
-    {nullptr, nullptr}, // placeholder: the parameters dialog's four number checks go here
+    {"parameters dialog, decimal comma",
+     [](const std::string& text, float& value) { return ParseDecimalFloat(text, ",", value); }},
+    {"parameters dialog, decimal point",
+     [](const std::string& text, float& value) { return ParseDecimalFloat(text, ".", value); }},
 };
 
 // The digit and decimal pairs the program formats with: the measured value,
@@ -92,11 +96,11 @@ void CheckIntegerFields(const std::string& text)
 void CheckFloatFields(const std::string& text)
 {
     for (const FloatField& f : kFloatFields) {
-        if (f.parse == nullptr)
-            continue;
-        float value = 0.0f;
+        float value = 12345.0f;
         if (f.parse(text, value))
-            FUZZ_CHECK(!std::isnan(value));
+            FUZZ_CHECK(std::isfinite(value)); // beyond the float range is refused
+        else
+            FUZZ_CHECK(value == 12345.0f); // a refused text leaves the value alone
     }
 }
 
