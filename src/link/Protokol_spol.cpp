@@ -1,3 +1,4 @@
+// Protokol_spol: the link protocol, free functions over one link state.
 // The master side of the framed link to the instrument.
 //
 // Requests are built in one static transmit buffer, answers are read into one

@@ -1,3 +1,4 @@
+// Protokol_spol: the link protocol, free functions over one link state.
 #pragma once
 // The master side of the framed link to the instrument: requests built in one
 // static transmit buffer, answers read into one static receive buffer, checked

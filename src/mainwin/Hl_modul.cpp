@@ -1,3 +1,4 @@
+// Hl_modul: Torbena52, the main window (value panels, automatic reading, live chart, status bar, menu).
 #include "Hl_modul.h"
 #include "ui_orbena52.h"
 

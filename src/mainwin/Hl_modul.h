@@ -1,3 +1,4 @@
+// Hl_modul: Torbena52, the main window (value panels, automatic reading, live chart, status bar, menu).
 #pragma once
 // The main window "ORBENA 52": value panels, automatic reading, live chart,
 // status bar and the menu from which every dialog is reached.

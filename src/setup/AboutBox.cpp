@@ -1,3 +1,4 @@
+// AboutBox: TAboutBox, the About box (the program's name, version and requirements).
 #include "AboutBox.h"
 
 #include "DialogLook.h"

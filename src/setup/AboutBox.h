@@ -1,3 +1,4 @@
+// AboutBox: TAboutBox, the About box (the program's name, version and requirements).
 #pragma once
 // "O aplikaci": the program's name, its maker and its version, and the
 // minimum system requirements.

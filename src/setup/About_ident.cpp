@@ -1,3 +1,4 @@
+// About_ident: Tabout_ident, the identification dialog (the instrument's type and version).
 #include "About_ident.h"
 
 #include "Cp1250.h"

@@ -1,3 +1,4 @@
+// About_ident: Tabout_ident, the identification dialog (the instrument's type and version).
 #pragma once
 // "Identifikace": one second after it is shown, asks the instrument on the
 // line for its type and version texts and shows them; an instrument of

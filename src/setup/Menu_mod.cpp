@@ -1,3 +1,4 @@
+// Menu_mod: TForm_menu, the dialog of the instrument's parameters (tables 1 and 2).
 #include "Menu_mod.h"
 
 #include "DeviceTables.h"

@@ -1,3 +1,4 @@
+// Menu_mod: TForm_menu, the dialog of the instrument's parameters (tables 1 and 2).
 #pragma once
 // "Parametry ORBENA 52": the instrument's parameters (limits table 1 and
 // configuration table 2) read into the controls each time the dialog is

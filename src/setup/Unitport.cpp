@@ -1,3 +1,4 @@
+// Unitport: Tport, the communication settings window and owner of the serial port.
 #include "Unitport.h"
 
 #include "ComDevices.h"

@@ -1,3 +1,4 @@
+// Unitport: Tport, the communication settings window and owner of the serial port.
 #pragma once
 // "Komunikační port": the port, the speed and both bus addresses, and the
 // search of the bus for answering instruments; the owner of the program's one

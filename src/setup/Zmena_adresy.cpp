@@ -1,3 +1,4 @@
+// Zmena_adresy: TZmenaAdresy, the dialog that changes the instrument's bus address.
 #include "Zmena_adresy.h"
 
 #include "DecimalParse.h"

@@ -1,3 +1,4 @@
+// Zmena_adresy: TZmenaAdresy, the dialog that changes the instrument's bus address.
 #pragma once
 // "Dialog změna adresy": reads the instrument's bus address from its address
 // table and writes a new one. After a successful write the link talks to the

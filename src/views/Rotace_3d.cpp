@@ -1,3 +1,4 @@
+// Rotace_3d: Trotace3D, the chart settings dialog.
 #include "Rotace_3d.h"
 
 #include "ChartSettings.h"

@@ -1,3 +1,4 @@
+// Rotace_3d: Trotace3D, the chart settings dialog.
 #pragma once
 // "GRAF 3D": the chart settings dialog. The 3D box, the depth slider and the
 // plot-area and surface colours act on the main window's chart at once; the

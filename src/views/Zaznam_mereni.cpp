@@ -1,3 +1,4 @@
+// Zaznam_mereni: TGridMeas, the table of measured values and the recording step.
 #include "Zaznam_mereni.h"
 
 #include "ErrorBoundary.h"

@@ -1,3 +1,4 @@
+// Zaznam_mereni: TGridMeas, the table of measured values and the recording step.
 #pragma once
 // "Naměřené hodnoty": the table of sampled readings (measured value, sum,
 // date, time), and the recording step that fills it every `sampling_period`

@@ -1,3 +1,4 @@
+// Zaznam_vzorkovani: Tfile_sampling, the recording period dialog.
 #include "Zaznam_vzorkovani.h"
 
 #include "DecimalParse.h"

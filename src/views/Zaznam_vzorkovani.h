@@ -1,3 +1,4 @@
+// Zaznam_vzorkovani: Tfile_sampling, the recording period dialog.
 #pragma once
 // "Záznam": the recording period, in measurement cycles (seconds), between
 // two records of the measured-values table and the recording file. Read from
