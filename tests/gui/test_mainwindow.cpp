@@ -239,17 +239,6 @@ TEST_F(PortCommandTest, AGuardedCommandWhosePortCannotBeOpenedGivesTheTimerBackA
     EXPECT_TRUE(RunBox()->isChecked());
 }
 
-TEST_F(PortCommandTest, AReadingWhosePortCannotBeOpenedStopsAutomaticReading)
-{
-    RunBox()->setChecked(true);
-    EXPECT_EQ(orbena52->StatusText(0), QStringLiteral("STOP")) << "ticking leaves the previous text";
-    ExpectOpenError([] { orbena52->tl_readClick(); });
-    EXPECT_FALSE(RunBox()->isChecked());
-    EXPECT_FALSE(orbena52->Timer()->isActive());
-    EXPECT_EQ(orbena52->StatusText(0), QStringLiteral("ERROR"));
-    EXPECT_EQ(orbena52->Chart()->Count(), 0) << "no chart point without a port";
-}
-
 TEST_F(PortCommandTest, TheZeroSumQuestionAnsweredNoTouchesNoPort)
 {
     box_answer = QMessageBox::No;

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -72,12 +73,14 @@ TEST_F(SettingsStoreTest, AWriteThatCannotReachTheDiskRaisesTheSetDataError)
     // A folder where the file should be: not writable even for root.
     ASSERT_TRUE(QFile::remove(IniPath()));
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("OrbKX52.ini")));
+    EXPECT_EQ(store.LoadInt("DESKTOP", "Top", 107), 107);
     try {
         store.StoreInt("DESKTOP", "Top", 1);
         FAIL() << "no error raised";
     } catch (const KxError& e) {
         EXPECT_STREQ(e.what(), "Failed to set data for 'Top'");
     }
+    EXPECT_TRUE(QFileInfo(IniPath()).isDir()) << "the folder is left as it was";
 }
 
 } // namespace

@@ -115,16 +115,7 @@ private:
 
 TEST_F(DamagedSettingsTest, AStoreThatCannotBeWrittenRaisesAndLeavesTheFileAsItWas)
 {
-    // The settings file replaced by a folder.
-    {
-        SettingsStore store("OrbKX52", Folder());
-        ASSERT_TRUE(QFile::remove(IniPath()));
-        ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("OrbKX52.ini")));
-        EXPECT_EQ(store.LoadInt("DESKTOP", "Top", 107), 107);
-        EXPECT_THROW(store.StoreInt("DESKTOP", "Top", 1), KxError);
-        EXPECT_TRUE(QFileInfo(IniPath()).isDir());
-        ASSERT_TRUE(QDir(IniPath()).removeRecursively());
-    }
+    // (A folder in place of the settings file: test_settings.cpp.)
     // A missing folder is made again.
     {
         const QString sub = dir.filePath(QStringLiteral("sub"));
@@ -209,16 +200,6 @@ TEST_F(DamagedSettingsWindowTest, StoredBoundsAreKeptWithinTheScreenAndTheMinimu
         DestroyProgramWindows();
     }
     EXPECT_TRUE(boxes.empty());
-}
-
-TEST_F(DamagedSettingsWindowTest, ClosingWithAnUnwritableStoreSaysNothingWasSaved)
-{
-    Start();
-    ASSERT_TRUE(QFile::remove(IniPath()));
-    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("OrbKX52.ini")));
-    EXPECT_TRUE(orbena52->close());
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, QStringLiteral("Failed to set data for 'Top'; nothing was saved."));
 }
 
 } // namespace
