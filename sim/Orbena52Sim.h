@@ -48,9 +48,9 @@ public:
     const std::string& LinkPath() const { return pty_.LinkPath(); }
     const std::string& SlavePath() const { return pty_.SlavePath(); }
 
-    // Serves requests until request_stop() or until the port vanishes.
+    // Serves requests until RequestStop() or until the port vanishes.
     void Run();
-    // run() in a thread of its own / ends it and waits for it.
+    // Run() in a thread of its own / ends it and waits for it.
     void Start();
     void Stop();
     // Safe to call from a signal handler.
