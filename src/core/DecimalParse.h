@@ -1,6 +1,7 @@
 #pragma once
-// Reading back a number the user typed in the regional notation of the fixed
-// format: optional blanks, an optional sign, digits with at most one decimal
+// Reading back numbers from text: whole numbers (entry fields, settings), and
+// numbers the user typed in the regional notation of the fixed format:
+// optional blanks, an optional sign, digits with at most one decimal
 // separator (at least one digit in all), an optional exponent ("E" or "e",
 // an optional sign, at least one digit), optional blanks. Nothing else: no
 // thousands separators, no "INF" or "NAN".
