@@ -4,6 +4,7 @@
 #include "DeviceTables.h"
 #include "FixedFormat.h"
 #include "Orbena52Sim.h"
+#include "TempConfigHome_posix.h"
 #include "ctl_test_util.h"
 
 #include <gtest/gtest.h>
@@ -66,25 +67,15 @@ protected:
 
     void SetUp() override
     {
-        char tmpl[] = "/tmp/kx52-ctl-XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-        const char* old = std::getenv("XDG_CONFIG_HOME");
-        had_xdg_ = old != nullptr;
-        old_xdg_ = old != nullptr ? old : "";
-        ::setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
+        home_ = std::make_unique<TempConfigHome>("kx52-ctl");
+        dir_ = home_->Path();
         sim_ = StartSim(dir_, kCom, kAddress);
     }
 
     void TearDown() override
     {
         sim_.reset();
-        if (had_xdg_)
-            ::setenv("XDG_CONFIG_HOME", old_xdg_.c_str(), 1);
-        else
-            ::unsetenv("XDG_CONFIG_HOME");
-        const std::string cmd = "rm -rf '" + dir_ + "'";
-        [[maybe_unused]] const int rc = std::system(cmd.c_str());
+        home_.reset();
     }
 
     // The command with the simulator's port and address in front.
@@ -101,9 +92,8 @@ protected:
         return copy;
     }
 
+    std::unique_ptr<TempConfigHome> home_;
     std::string dir_;
-    bool had_xdg_ = false;
-    std::string old_xdg_;
     std::unique_ptr<sim::Orbena52Sim> sim_;
     FakeClock clock_;
 };

@@ -8,6 +8,7 @@
 #include "DeviceTables.h"
 #include "Orbena52Sim.h"
 #include "Protokol_spol.h"
+#include "TempConfigHome_posix.h"
 
 #include <gtest/gtest.h>
 
@@ -112,13 +113,8 @@ class LinkSimTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char tmpl[] = "/tmp/kx52-linksim-XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-        const char* old = std::getenv("XDG_CONFIG_HOME");
-        had_xdg_ = old != nullptr;
-        old_xdg_ = old != nullptr ? old : "";
-        ::setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
+        home_ = std::make_unique<TempConfigHome>("kx52-linksim");
+        dir_ = home_->Path();
 
         sim::SimConfig c;
         c.com = kCom;
@@ -153,12 +149,7 @@ protected:
         if (port_)
             port_->ClosePort();
         sim_.reset();
-        if (had_xdg_)
-            ::setenv("XDG_CONFIG_HOME", old_xdg_.c_str(), 1);
-        else
-            ::unsetenv("XDG_CONFIG_HOME");
-        const std::string cmd = "rm -rf '" + dir_ + "'";
-        [[maybe_unused]] const int rc = std::system(cmd.c_str());
+        home_.reset();
     }
 
     // Reopens the port at another speed (the simulator paces to it).
@@ -184,9 +175,8 @@ protected:
     // before the simulator's counts are read.
     void Settle() { std::this_thread::sleep_for(60ms); }
 
+    std::unique_ptr<TempConfigHome> home_;
     std::string dir_;
-    bool had_xdg_ = false;
-    std::string old_xdg_;
     std::unique_ptr<sim::Orbena52Sim> sim_;
     std::unique_ptr<ComPort> port_;
     std::unique_ptr<SpyPort> spy_;
