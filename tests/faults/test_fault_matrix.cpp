@@ -127,15 +127,7 @@ protected:
 
     QCheckBox* RunBox() const { return orbena52->findChild<QCheckBox*>(QStringLiteral("cb_run")); }
 
-    QList<QByteArray> FileLines() const
-    {
-        QFile f(file);
-        if (!f.open(QIODevice::ReadOnly))
-            return {};
-        QList<QByteArray> lines = f.readAll().split('\n');
-        lines.removeLast();
-        return lines;
-    }
+    QList<QByteArray> FileLines() const { return RecordFileLines(file); }
     int Lines() const { return static_cast<int>(FileLines().size()); }
     // Lines from `first` on whose value is not `good`, the value the
     // instrument sends at its fixed input.

@@ -13,6 +13,18 @@
 #include <QtGlobal>
 #include <vector>
 
+// The lines of a recording file without their line feeds ("...; \r"), none
+// when there is no file.
+inline QList<QByteArray> RecordFileLines(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QList<QByteArray> lines = f.readAll().split('\n');
+    lines.removeLast();
+    return lines;
+}
+
 class ProgramFixture : public ::testing::Test, public TempSettings {
 protected:
     std::vector<MessageBoxRequest> boxes;

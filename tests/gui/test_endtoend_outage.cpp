@@ -73,15 +73,7 @@ protected:
         });
         return FormatFixedLocale(value, 7, 3);
     }
-    QList<QByteArray> FileLines() const
-    {
-        QFile f(file);
-        if (!f.open(QIODevice::ReadOnly))
-            return {};
-        QList<QByteArray> lines = f.readAll().split('\n');
-        lines.removeLast();
-        return lines;
-    }
+    QList<QByteArray> FileLines() const { return RecordFileLines(file); }
 };
 
 // A night's script: each character one cycle, 'o' the instrument answers,
