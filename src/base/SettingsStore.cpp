@@ -2,6 +2,11 @@
 
 #include "KxError.h"
 
+bool SettingsStore::NoteReported(const std::string& section, const std::string& name)
+{
+    return reported_.emplace(section, name).second;
+}
+
 void SettingsWriter::Store(const std::string& section, const std::string& name, std::int32_t value)
 {
     ++attempted_;

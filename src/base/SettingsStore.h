@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 class SettingsStore {
@@ -32,10 +34,16 @@ public:
     // shutdown order is part of its behaviour; tests watch it here).
     std::function<void(const std::string& section, const std::string& name, std::int32_t value)> on_store;
 
+    // Notes that the user was told the value cannot be read. False when that
+    // was done before: a damaged value is reported once per run, however
+    // many windows read it.
+    bool NoteReported(const std::string& section, const std::string& name);
+
     struct Impl;
 
 private:
     std::unique_ptr<Impl> impl_;
+    std::set<std::pair<std::string, std::string>> reported_;
 };
 
 // Writes several values one after another (a window's settings as it

@@ -11,6 +11,7 @@
 #include "MessageBoxes.h"
 #include "ProgramWindows.h"
 #include "Protokol_spol.h"
+#include "SettingsReader.h"
 #include "SettingsStore.h"
 
 #include "AboutBox.h"
@@ -183,8 +184,8 @@ Torbena52::Torbena52(const std::string& settings_folder, QWidget* parent)
     move(192, 107);
 
     store_ = std::make_unique<SettingsStore>("OrbKX52", settings_folder);
-    // An error while the settings are read ends FormCreate; it is shown and
-    // start-up goes on with what was read so far.
+    // A value that cannot be read is shown and takes its default; the other
+    // values are still read, and start-up goes on.
     RunGuarded([this] { FormCreate(); });
     // Off unless the user turned it on; read on its own, so that a damaged
     // value here costs nothing else.
@@ -220,26 +221,27 @@ void Torbena52::SetStatus(int panel, const QString& text)
 
 void Torbena52::FormCreate()
 {
-    SettingsStore& s = *store_;
-    move(ClampCoordinate(s.LoadInt("DESKTOP", "Left", x())), y());
-    move(x(), ClampCoordinate(s.LoadInt("DESKTOP", "Top", y())));
-    resize(width(), ClientExtent(s.LoadInt("DESKTOP", "Height", height() + kFrameHeight), kFrameHeight));
-    resize(ClientExtent(s.LoadInt("DESKTOP", "Width", width() + kFrameWidth), kFrameWidth), height());
+    SettingsReader s(*store_);
+    move(ClampCoordinate(s.Load("DESKTOP", "Left", x())), y());
+    move(x(), ClampCoordinate(s.Load("DESKTOP", "Top", y())));
+    resize(width(), ClientExtent(s.Load("DESKTOP", "Height", height() + kFrameHeight), kFrameHeight));
+    resize(ClientExtent(s.Load("DESKTOP", "Width", width() + kFrameWidth), kFrameWidth), height());
     KeepOnScreen();
 
     const ChartSettings& d = kDefaultChartSettings;
-    chart.pen_color = static_cast<std::uint32_t>(s.LoadInt("GRAF", "PERO", static_cast<std::int32_t>(d.pen_color)));
-    chart.grid_color = static_cast<std::uint32_t>(s.LoadInt("GRAF", "MRIZ", static_cast<std::int32_t>(d.grid_color)));
+    chart.pen_color = static_cast<std::uint32_t>(s.Load("GRAF", "PERO", static_cast<std::int32_t>(d.pen_color)));
+    chart.grid_color = static_cast<std::uint32_t>(s.Load("GRAF", "MRIZ", static_cast<std::int32_t>(d.grid_color)));
     chart.border_color =
-        static_cast<std::uint32_t>(s.LoadInt("GRAF", "POZADI", static_cast<std::int32_t>(d.border_color)));
-    chart.view_3d = s.LoadInt("GRAF", "G3D", d.view_3d ? 1 : 0) != 0;
-    chart.depth_3d = s.LoadInt("GRAF", "R3D", d.depth_3d);
-    chart.points_kept = s.LoadInt("GRAF", "POCET", d.points_kept);
+        static_cast<std::uint32_t>(s.Load("GRAF", "POZADI", static_cast<std::int32_t>(d.border_color)));
+    chart.view_3d = s.Load("GRAF", "G3D", d.view_3d ? 1 : 0) != 0;
+    chart.depth_3d = s.Load("GRAF", "R3D", d.depth_3d);
+    chart.points_kept = s.Load("GRAF", "POCET", d.points_kept);
     ApplyChartSettings();
 
     file_chosen = false;
-    SetStatus(1, QStringLiteral("záznam: %1 s").arg(s.LoadInt("ZAZNAM", "SOUBOR", 60)));
+    SetStatus(1, QStringLiteral("záznam: %1 s").arg(s.Load("ZAZNAM", "SOUBOR", 60)));
     SetStatus(0, QStringLiteral("STOP"));
+    s.Finish();
 }
 
 void Torbena52::KeepOnScreen()

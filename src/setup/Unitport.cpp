@@ -6,6 +6,7 @@
 #include "ErrorBoundary.h"
 #include "MessageBoxes.h"
 #include "Protokol_spol.h"
+#include "SettingsReader.h"
 #include "SettingsStore.h"
 
 #include <QComboBox>
@@ -212,10 +213,12 @@ int Tport::SelectedPort() const
 
 void Tport::FormCreate()
 {
-    source_address = store_.LoadInt("ADRESA", "SA", 0);
-    dest_address = store_.LoadInt("ADRESA", "DA", 0);
-    com_index = store_.LoadInt("PORT", "COM", 1);
-    baud_rate = store_.LoadInt("PORT", "BAUDRATE", 9600);
+    SettingsReader s(store_);
+    source_address = s.Load("ADRESA", "SA", 0);
+    dest_address = s.Load("ADRESA", "DA", 0);
+    com_index = s.Load("PORT", "COM", 1);
+    baud_rate = s.Load("PORT", "BAUDRATE", 9600);
+    s.Finish();
 
     // An address of 127 or more has no item and is still given to the link.
     cb_sa->setCurrentIndex(source_address);

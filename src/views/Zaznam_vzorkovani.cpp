@@ -5,6 +5,7 @@
 #include "DialogFont.h"
 #include "ErrorBoundary.h"
 #include "MessageBoxes.h"
+#include "SettingsReader.h"
 #include "SettingsStore.h"
 
 #include <QKeyEvent>
@@ -73,7 +74,9 @@ Tfile_sampling::~Tfile_sampling() = default;
 
 void Tfile_sampling::FormCreate()
 {
-    sampling_period = store_.LoadInt(kSection, kName, kDefaultPeriod);
+    SettingsReader s(store_);
+    sampling_period = s.Load(kSection, kName, kDefaultPeriod);
+    s.Finish();
 }
 
 void Tfile_sampling::showEvent(QShowEvent* event)

@@ -10,6 +10,8 @@
 #include "Hl_modul.h"
 #include "KxError.h"
 #include "SettingsStore.h"
+#include "Unitport.h"
+#include "Zaznam_vzorkovani.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,10 +19,12 @@
 #include <QScreen>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <optional>
 #include <string>
 #include <sys/mount.h>
+#include <vector>
 
 namespace {
 
@@ -148,32 +152,98 @@ TEST_F(DamagedSettingsTest, AStoreThatCannotBeWrittenRaisesAndLeavesTheFileAsItW
 
 class DamagedSettingsWindowTest : public ProgramFixture {};
 
-TEST_F(DamagedSettingsWindowTest, AValueOfTheWrongTypeNeverLeavesZerosToBeWrittenBack)
-{
-    WriteIni("[DESKTOP]\nLeft=100\nTop=100\n[GRAF]\nPERO=65280\nMRIZ=255\nG3D=0\nR3D=60\nPOCET=1, 2\n");
-    Start();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, QStringLiteral("Invalid data type for 'POCET'"));
-    const ChartSettings& c = orbena52->chart;
-    EXPECT_EQ(c.pen_color, 65280u);
-    EXPECT_EQ(c.depth_3d, 60);
-    EXPECT_EQ(c.points_kept, 200) << "the value not read keeps its default, not 0";
-    orbena52->close();
-    const QByteArray ini = ReadIni();
-    for (const char* line : {"PERO=65280", "MRIZ=255", "POZADI=-2147483633", "G3D=0", "R3D=60", "POCET=200"})
-        EXPECT_TRUE(ini.contains(line)) << line << " missing from\n" << ini.constData();
+// Every setting the program reads at start, valid, with the value each
+// takes when its stored text is of the wrong type.
+struct StartSetting {
+    const char* key; // "SECTION/Name"
+    const char* text;
+    std::int32_t value_if_damaged;
+};
+const StartSetting kStartSettings[] = {
+    {"DESKTOP/Left", "300", 192},
+    {"DESKTOP/Top", "200", 107},
+    {"DESKTOP/Height", "500", 465},
+    {"DESKTOP/Width", "700", 667},
+    {"GRAF/PERO", "65280", 255},
+    {"GRAF/MRIZ", "255", -2147483633},
+    {"GRAF/POZADI", "16777215", -2147483633},
+    {"GRAF/G3D", "0", 1},
+    {"GRAF/R3D", "60", 35},
+    {"GRAF/POCET", "500", 200},
+    {"ZAZNAM/SOUBOR", "5", 60},
+    {"ADRESA/SA", "3", 0},
+    {"ADRESA/DA", "4", 0},
+    {"PORT/COM", "2", 1},
+    {"PORT/BAUDRATE", "19200", 9600},
+};
 
-    // The same error on the first value read: every chart value is at its
-    // default when the window closes.
-    DestroyProgramWindows();
-    boxes.clear();
-    WriteIni("[DESKTOP]\nLeft=1, 2\n");
-    Start();
-    ASSERT_EQ(boxes.size(), 1u);
-    orbena52->close();
-    const QByteArray after = ReadIni();
-    for (const char* line : {"PERO=255", "MRIZ=-2147483633", "G3D=1", "R3D=35", "POCET=200"})
-        EXPECT_TRUE(after.contains(line)) << line << " missing from\n" << after.constData();
+TEST_F(DamagedSettingsWindowTest, AValueOfTheWrongTypeTakesItsDefaultAndEveryOtherValueIsStillRead)
+{
+    struct Case {
+        std::vector<std::string> damaged; // in the order the windows read them
+    };
+    const Case cases[] = {
+        {{"DESKTOP/Left"}},
+        {{"GRAF/PERO"}},
+        {{"GRAF/POCET"}},
+        // Read by the main window and by the recording settings: one box.
+        {{"ZAZNAM/SOUBOR"}},
+        {{"ADRESA/SA"}},
+        {{"DESKTOP/Width", "GRAF/G3D", "ZAZNAM/SOUBOR", "PORT/BAUDRATE"}},
+    };
+    for (const Case& c : cases) {
+        std::string name;
+        QByteArray ini;
+        QByteArray section;
+        for (const StartSetting& v : kStartSettings) {
+            const std::string key = v.key;
+            const QByteArray sec = QByteArray::fromStdString(key.substr(0, key.find('/')));
+            if (sec != section)
+                ini += "[" + sec + "]\n";
+            section = sec;
+            const bool damaged = std::find(c.damaged.begin(), c.damaged.end(), key) != c.damaged.end();
+            ini += QByteArray::fromStdString(key.substr(key.find('/') + 1)) + "=" + (damaged ? "1, 2" : v.text) + "\n";
+        }
+        for (const std::string& d : c.damaged)
+            name += d + " ";
+        SCOPED_TRACE(name);
+        WriteIni(ini);
+        boxes.clear();
+        Start();
+
+        std::vector<QString> texts;
+        for (const MessageBoxRequest& b : boxes)
+            texts.push_back(b.text);
+        std::vector<QString> wanted;
+        for (const std::string& d : c.damaged)
+            wanted.push_back(
+                QStringLiteral("Invalid data type for '%1'").arg(QString::fromStdString(d.substr(d.find('/') + 1))));
+        EXPECT_EQ(texts, wanted);
+
+        // What the windows hold now, and what the main window writes back as
+        // it closes.
+        std::map<std::string, std::int32_t> got = {
+            {"ZAZNAM/SOUBOR", file_sampling->sampling_period},
+            {"ADRESA/SA", port->source_address},
+            {"ADRESA/DA", port->dest_address},
+            {"PORT/COM", port->com_index},
+            {"PORT/BAUDRATE", port->baud_rate},
+        };
+        EXPECT_EQ(orbena52->StatusText(1), QStringLiteral("záznam: %1 s").arg(got["ZAZNAM/SOUBOR"]));
+        EXPECT_EQ(orbena52->StatusText(0), QStringLiteral("STOP"));
+        orbena52->close();
+        SettingsStore after("OrbKX52", Folder());
+        for (const StartSetting& v : kStartSettings) {
+            const std::string key = v.key;
+            if (got.count(key) == 0)
+                got[key] = after.LoadInt(key.substr(0, key.find('/')), key.substr(key.find('/') + 1), kDef);
+        }
+        for (const StartSetting& v : kStartSettings) {
+            const bool damaged = std::find(c.damaged.begin(), c.damaged.end(), v.key) != c.damaged.end();
+            EXPECT_EQ(got[v.key], damaged ? v.value_if_damaged : std::stoi(v.text)) << v.key;
+        }
+        DestroyProgramWindows();
+    }
 }
 
 TEST_F(DamagedSettingsWindowTest, StoredBoundsAreKeptWithinTheScreenAndTheMinimumSize)
