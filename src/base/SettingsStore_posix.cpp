@@ -22,6 +22,8 @@
 #include <QString>
 
 #include <optional>
+#include <string>
+#include <utility>
 
 struct SettingsStore::Impl {
     QString path;
@@ -40,6 +42,38 @@ struct SettingsStore::Impl {
             return std::nullopt;
         return bytes.toStdString();
     }
+
+    // The document of `text`, parsed again only when the text differs from
+    // the last one: a file of many values is then parsed once for all the
+    // reads of a program start instead of once per read.
+    const IniDocument& Parsed(const std::string& text)
+    {
+        if (!parsed_ || text != parsed_text_) {
+            parsed_doc_ = ParseIni(text);
+            parsed_text_ = text;
+            parsed_ = true;
+        }
+        return parsed_doc_;
+    }
+    // The same, handed over to be changed; Keep() gives it back with the
+    // text it was written as.
+    IniDocument TakeParsed(const std::string& text)
+    {
+        Parsed(text);
+        parsed_ = false;
+        return std::move(parsed_doc_);
+    }
+    void Keep(std::string text, IniDocument doc)
+    {
+        parsed_text_ = std::move(text);
+        parsed_doc_ = std::move(doc);
+        parsed_ = true;
+    }
+
+private:
+    bool parsed_ = false;
+    std::string parsed_text_;
+    IniDocument parsed_doc_;
 };
 
 SettingsStore::SettingsStore(const std::string& key, const std::string& folder) : impl_(std::make_unique<Impl>())
@@ -64,8 +98,7 @@ std::int32_t SettingsStore::LoadInt(const std::string& section, const std::strin
     const std::optional<std::string> text = impl_->ReadText();
     if (!text)
         return def;
-    const IniDocument doc = ParseIni(*text);
-    const std::string* value = doc.Find(section, name);
+    const std::string* value = impl_->Parsed(*text).Find(section, name);
     if (value == nullptr)
         return def;
     // A list ("1, 2") or a typed value is the analogue of a registry value
@@ -86,9 +119,9 @@ void SettingsStore::StoreInt(const std::string& section, const std::string& name
     const std::optional<std::string> text = impl_->ReadText();
     if (!text)
         throw KxError("Failed to set data for '" + name + "'");
-    IniDocument doc = ParseIni(*text);
+    IniDocument doc = impl_->TakeParsed(*text);
     doc.Set(section, name, std::to_string(value));
-    const std::string out = FormatIni(doc);
+    std::string out = FormatIni(doc);
 
     // No writing in place where the folder cannot take the temporary file:
     // a write that failed part way would lose the values already there.
@@ -96,6 +129,7 @@ void SettingsStore::StoreInt(const std::string& section, const std::string& name
     if (!file.open(QIODevice::WriteOnly) ||
         file.write(out.data(), static_cast<qint64>(out.size())) != static_cast<qint64>(out.size()) || !file.commit())
         throw KxError("Failed to set data for '" + name + "'");
+    impl_->Keep(std::move(out), std::move(doc));
     if (on_store)
         on_store(section, name, value);
 }

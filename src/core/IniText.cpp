@@ -1,6 +1,7 @@
 #include "IniText.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 namespace {
 
@@ -27,6 +28,14 @@ bool SameName(std::string_view a, std::string_view b)
 {
     return a.size() == b.size() &&
            std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == Lower(y); });
+}
+
+std::string LowerCase(std::string_view s)
+{
+    std::string out(s);
+    for (char& c : out)
+        c = Lower(c);
+    return out;
 }
 
 IniSection* FindSection(std::vector<IniSection>& sections, std::string_view name)
@@ -81,7 +90,20 @@ IniDocument ParseIni(std::string_view text)
     IniDocument doc;
     if (text.substr(0, 3) == "\xEF\xBB\xBF")
         text.remove_prefix(3);
-    std::string current;
+    // Where each section and each value already is, by lower-case name, so
+    // that a file of many values is read in time proportional to its size.
+    std::unordered_map<std::string, std::size_t> section_at;
+    std::vector<std::unordered_map<std::string, std::size_t>> entry_at;
+    std::size_t current = 0;
+    bool have_current = false;
+    auto section_index = [&](std::string_view name) {
+        const auto [it, added] = section_at.try_emplace(LowerCase(name), doc.sections.size());
+        if (added) {
+            doc.sections.push_back(IniSection{std::string(name), {}});
+            entry_at.emplace_back();
+        }
+        return it->second;
+    };
     while (!text.empty()) {
         const std::size_t end = text.find('\n');
         std::string_view line = Trim(text.substr(0, end));
@@ -97,8 +119,8 @@ IniDocument ParseIni(std::string_view text)
                 ++doc.damaged_lines;
                 continue;
             }
-            current = std::string(name);
-            SectionFor(doc.sections, current);
+            current = section_index(name);
+            have_current = true;
             continue;
         }
         const std::size_t eq = line.find('=');
@@ -107,7 +129,19 @@ IniDocument ParseIni(std::string_view text)
             ++doc.damaged_lines;
             continue;
         }
-        doc.Set(current, name, std::string(Trim(line.substr(eq + 1))));
+        // Values before the first section go into the unnamed section,
+        // which a section header can never name.
+        if (!have_current) {
+            current = section_index(std::string_view());
+            have_current = true;
+        }
+        std::vector<IniEntry>& entries = doc.sections[current].entries;
+        std::string value(Trim(line.substr(eq + 1)));
+        const auto [it, added] = entry_at[current].try_emplace(LowerCase(name), entries.size());
+        if (added)
+            entries.push_back(IniEntry{std::string(name), std::move(value)});
+        else
+            entries[it->second].value = std::move(value);
     }
     return doc;
 }

@@ -7,7 +7,8 @@
 // blank lines are skipped, and a line that is none of these (no "=", stray
 // bytes) is counted as damaged and otherwise ignored. A section named twice
 // is one section; a value named twice takes the last line's text. Names
-// match without regard to ASCII case, as registry names do.
+// match without regard to ASCII case, as registry names do. Reading takes
+// time in proportion to the text's length.
 //
 // Writing gives the whole document in a plain form: values before the first
 // section, then each section as "[name]" with its "name=value" lines, a blank
