@@ -105,7 +105,9 @@ IniDocument ParseIni(std::string_view text)
         return it->second;
     };
     while (!text.empty()) {
-        const std::size_t end = text.find('\n');
+        // CR LF, LF and a lone CR (old editors) all end a line; the empty
+        // line between CR and LF is skipped below.
+        const std::size_t end = text.find_first_of("\r\n");
         std::string_view line = Trim(text.substr(0, end));
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
 

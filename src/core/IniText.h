@@ -2,13 +2,13 @@
 // The text of an INI settings file: named sections of name=value lines.
 //
 // Reading is lenient, so that a file edited by hand still gives every value
-// it holds: a UTF-8 byte-order mark is skipped, CR LF and LF both end lines,
-// blanks around names and values are dropped, comments (";" or "#") and
-// blank lines are skipped, and a line that is none of these (no "=", stray
-// bytes) is counted as damaged and otherwise ignored. A section named twice
-// is one section; a value named twice takes the last line's text. Names
-// match without regard to ASCII case, as registry names do. Reading takes
-// time in proportion to the text's length.
+// it holds: a UTF-8 byte-order mark is skipped, CR LF, LF and a lone CR (old
+// editors) all end lines, blanks around names and values are dropped,
+// comments (";" or "#") and blank lines are skipped, and a line that is none
+// of these (no "=", stray bytes) is counted as damaged and otherwise
+// ignored. A section named twice is one section; a value named twice takes
+// the last line's text. Names match without regard to ASCII case, as
+// registry names do. Reading takes time in proportion to the text's length.
 //
 // Writing gives the whole document in a plain form: values before the first
 // section, then each section as "[name]" with its "name=value" lines, a blank

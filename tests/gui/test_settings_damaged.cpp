@@ -61,6 +61,12 @@ const DamagedFile kDamagedFiles[] = {
      "[desktop]\n  left =  10 \nTOP=\"20\"\n",
      {{"DESKTOP/Left", 10}, {"DESKTOP/Top", 20}}},
     {"a section header broken off", "[DESKTOP\nLeft=10\n[GRAF]\nR3D=40\n", {{"GRAF/R3D", 40}}},
+    {"CR line ends (old editors)",
+     "[DESKTOP]\rLeft=10\rTop=20\r\r[GRAF]\rR3D=50\r[PORT]\rCOM=3",
+     {{"DESKTOP/Left", 10}, {"DESKTOP/Top", 20}, {"GRAF/R3D", 50}, {"PORT/COM", 3}}},
+    {"CR, LF and CR LF mixed",
+     "[GRAF]\rPERO=4\nMRIZ=5\r\n[ZAZNAM]\n\rSOUBOR=7\r",
+     {{"GRAF/PERO", 4}, {"GRAF/MRIZ", 5}, {"ZAZNAM/SOUBOR", 7}}},
 };
 
 std::optional<std::int32_t> Read(SettingsStore& store, const std::string& key)
