@@ -2,6 +2,7 @@
 
 #include "KxError.h"
 
+#include <thread>
 #include <utility>
 
 namespace {
@@ -13,6 +14,8 @@ constexpr std::uint32_t kQueueSize = 256;
 constexpr std::uint32_t kIntervalMs = 100;
 constexpr std::uint32_t kPerByteMs = 2;
 constexpr std::uint32_t kConstantMs = 500;
+// Bits a byte takes on the line: start bit, 8 data bits, parity, stop bit.
+constexpr std::uint64_t kBitsPerByte = 11;
 
 // The name the user knows the port by, also in every message: "COM" and the
 // number, COM0 for "žádný port".
@@ -26,6 +29,17 @@ std::string ComName(std::int32_t n)
 std::uint32_t SpeedArgument(std::int32_t baud)
 {
     return baud > 0 ? static_cast<std::uint32_t>(baud) : 0u;
+}
+
+// The time `bytes` bytes take on the line at `baud` bit/s, rounded up.
+std::chrono::nanoseconds LineTime(std::size_t bytes, std::int32_t baud)
+{
+    if (baud <= 0) {
+        return std::chrono::nanoseconds(0);
+    }
+    const std::uint64_t bits = static_cast<std::uint64_t>(bytes) * kBitsPerByte;
+    const auto rate = static_cast<std::uint64_t>(baud);
+    return std::chrono::nanoseconds((bits * 1000000000ull + rate - 1) / rate);
 }
 
 } // namespace
@@ -44,6 +58,7 @@ std::int32_t ComPort::OpenPort(std::int32_t n)
     // opening would otherwise be refused by our own exclusive hold, and the
     // old handle would be lost.
     if (backend_->IsOpen()) {
+        WaitUntilSent();
         backend_->Close();
     }
     if (!backend_->Open(DevicePathForCom(n))) {
@@ -100,6 +115,7 @@ bool ComPort::TryOpenPort(std::int32_t n, std::string& error)
 void ComPort::ClosePort()
 {
     if (backend_ && backend_->IsOpen()) {
+        WaitUntilSent();
         backend_->Close();
     }
 }
@@ -138,11 +154,15 @@ std::uint8_t ComPort::WriteBytes(const std::uint8_t* buffer, std::uint32_t count
         return 0;
     }
     // An answer left over from an earlier exchange must never be read as
-    // the answer to this request.
+    // the answer to this request. The wait for the previous frame comes
+    // first, so that nothing arriving during it escapes the input purge.
+    WaitUntilSent();
     PurgeRx();
     PurgeTx();
+    const auto start = std::chrono::steady_clock::now();
     std::size_t put = 0;
     const bool ok = backend_->Write(buffer, count, put);
+    sent_by_ = start + LineTime(put, baud_rate);
     written = static_cast<std::uint32_t>(put);
     return ok ? 1 : 0;
 }
@@ -157,7 +177,15 @@ void ComPort::PurgeRx()
 void ComPort::PurgeTx()
 {
     if (backend_->IsOpen()) {
+        WaitUntilSent();
         backend_->PurgeTx();
+    }
+}
+
+void ComPort::WaitUntilSent()
+{
+    if (std::chrono::steady_clock::now() < sent_by_) {
+        std::this_thread::sleep_until(sent_by_);
     }
 }
 

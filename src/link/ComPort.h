@@ -7,6 +7,7 @@
 #include "LinkPort.h"
 #include "SerialBackend.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -58,8 +59,15 @@ protected:
 private:
     void ResetSelection();
     void FailAfterOpen(const std::string& message);
+    // Waits until the bytes of the last write have had their time on the
+    // line. A write may return while its bytes still wait in the driver (on
+    // Windows, and always on a pseudo-terminal); purging the output or
+    // closing the port then would drop the end of the frame.
+    void WaitUntilSent();
 
     std::unique_ptr<SerialBackend> backend_;
     // Set while TryOpenPort runs: a failure then keeps the selection.
     bool keep_selection_ = false;
+    // When the last write's bytes are all out at the line's speed.
+    std::chrono::steady_clock::time_point sent_by_{};
 };

@@ -151,6 +151,29 @@ TEST_F(LinkSimFaultTest, AcknowledgementFaults)
     EXPECT_EQ(sim_->WritesOf(4), 2u);
 }
 
+TEST_F(LinkSimFaultTest, EveryCopyOfAnUnansweredWriteReachesTheLine)
+{
+    // The zero-sum command to a silent instrument sends its frame three
+    // times; the last copy is not awaited and is followed at once by the
+    // output purge and the closing of the port, as the main window does.
+    // Each copy must have left the port before either.
+    sim_->Inject(Fault::NoAnswer);
+    for (const std::int32_t baud : {9600, 115200}) {
+        for (int attempt = 0; attempt < 4; ++attempt) {
+            SCOPED_TRACE(std::to_string(baud) + " bit/s, attempt " + std::to_string(attempt));
+            ReopenAt(baud);
+            sim_->ResetCounts();
+            spy_->events.clear();
+            EXPECT_EQ(zero_sum(), 0);
+            port_->ClosePort();
+            ASSERT_EQ(spy_->Ops(),
+                      (std::vector<Op>{Op::Write, Op::Read, Op::Write, Op::Read, Op::Write, Op::PurgeTx, Op::PurgeRx}));
+            Settle();
+            EXPECT_EQ(sim_->WritesOf(4), 3u);
+        }
+    }
+}
+
 TEST_F(LinkSimFaultTest, GarbageBeforeTheAcknowledgementFailsTheWrite)
 {
     // Stray bytes shift the acknowledgement: the first 6 bytes are no
