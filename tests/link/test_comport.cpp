@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,6 +28,8 @@ struct BackendScript {
     bool write_ok = true;
     std::size_t write_limit = 1000;
     std::vector<std::uint8_t> output;
+    // When the last write, output purge and closing were asked for.
+    std::chrono::steady_clock::time_point wrote_at, purged_tx_at, closed_at;
 };
 
 class ScriptedBackend final : public SerialBackend {
@@ -42,6 +46,7 @@ public:
     void Close() override
     {
         s_->calls.push_back("Close");
+        s_->closed_at = std::chrono::steady_clock::now();
         s_->open = false;
     }
     bool SetQueues(std::uint32_t in, std::uint32_t out) override
@@ -68,7 +73,11 @@ public:
         return s_->open && !s_->refuse_apply;
     }
     void PurgeRx() override { s_->calls.push_back("PurgeRx"); }
-    void PurgeTx() override { s_->calls.push_back("PurgeTx"); }
+    void PurgeTx() override
+    {
+        s_->calls.push_back("PurgeTx");
+        s_->purged_tx_at = std::chrono::steady_clock::now();
+    }
     bool Read(std::uint8_t* buffer, std::size_t wanted, std::size_t& received) override
     {
         s_->calls.push_back("Read " + std::to_string(wanted));
@@ -82,6 +91,7 @@ public:
     bool Write(const std::uint8_t* buffer, std::size_t count, std::size_t& written) override
     {
         s_->calls.push_back("Write " + std::to_string(count));
+        s_->wrote_at = std::chrono::steady_clock::now();
         written = count < s_->write_limit ? count : s_->write_limit;
         s_->output.assign(buffer, buffer + written);
         return s_->write_ok;
@@ -284,6 +294,36 @@ TEST_F(ComPortTest, WriteDiscardsPendingInputAndOutputFirst)
     script->write_limit = 2;
     EXPECT_EQ(port.WriteBytes(frame, 4, written), 0);
     EXPECT_EQ(written, 2u);
+}
+
+TEST_F(ComPortTest, TheOutputIsPurgedOrThePortClosedOnlyOnceTheLastFrameIsOnTheLine)
+{
+    // The back end's write returns at once, as on a pseudo-terminal. 12
+    // bytes at 1200 bit/s, 11 bits a byte, take 110 ms on the line.
+    using namespace std::chrono_literals;
+    const std::uint8_t frame[12] = {0x68, 0x06, 0x06, 0x68, 0x01, 0x00, 0x63, 0x02, 0x04, 0x5A, 0xC4, 0x16};
+    std::uint32_t written = 0;
+    struct Case {
+        const char* name;
+        std::function<void()> then;
+        std::chrono::steady_clock::time_point BackendScript::*at;
+    };
+    const Case cases[] = {
+        {"output purge", [&] { port.PurgeTx(); }, &BackendScript::purged_tx_at},
+        {"the next write's purge", [&] { port.WriteBytes(frame, 12, written); }, &BackendScript::purged_tx_at},
+        {"closing", [&] { port.ClosePort(); }, &BackendScript::closed_at},
+        {"opening again", [&] { port.OpenPort(1); }, &BackendScript::closed_at},
+    };
+    port.baud_rate = 1200;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(port.OpenPort(1), 0);
+        ASSERT_EQ(port.WriteBytes(frame, 12, written), 1);
+        const auto sent = script->wrote_at;
+        c.then();
+        EXPECT_GE((*script).*c.at - sent, 109ms);
+        port.ClosePort();
+    }
 }
 
 TEST_F(ComPortTest, ReadPassesCountAndResultThrough)
