@@ -37,6 +37,7 @@
 
 #if defined(__linux__)
 #include <linux/serial.h>
+#include <sys/sysmacros.h>
 #endif
 
 namespace {
@@ -81,6 +82,7 @@ public:
             (void)::ioctl(fd, TIOCEXCL);
         }
         fd_ = fd;
+        pseudo_terminal_ = IsPseudoTerminal(fd);
         failed_ = false;
         marks_.Reset();
         TakeErrorCountBaseline();
@@ -221,7 +223,11 @@ public:
 
     void PurgeTx() override
     {
-        if (fd_ < 0) {
+        // Every write has drained before it returned, so a serial line has
+        // nothing left to discard. A pseudo-terminal has no line: its output
+        // queue is the other side's input that the kernel has not passed on
+        // yet, and discarding it could lose the end of a frame already written.
+        if (fd_ < 0 || pseudo_terminal_) {
             return;
         }
         ::tcflush(fd_, TCOFLUSH);
@@ -335,6 +341,19 @@ public:
     }
 
 private:
+    static bool IsPseudoTerminal(int fd)
+    {
+#if defined(__linux__)
+        // The slave ends of Unix 98 pseudo-terminals have majors 136..143.
+        struct stat info {};
+        return ::fstat(fd, &info) == 0 && S_ISCHR(info.st_mode) && major(info.st_rdev) >= 136 &&
+               major(info.st_rdev) <= 143;
+#else
+        (void)fd;
+        return false;
+#endif
+    }
+
     bool Fail()
     {
         failed_ = true;
@@ -415,6 +434,7 @@ private:
     }
 
     int fd_ = -1;
+    bool pseudo_terminal_ = false;
     termios state_{};
     bool have_state_ = false;
     std::uint32_t speed_ = 9600;
