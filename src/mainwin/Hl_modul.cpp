@@ -189,7 +189,11 @@ Torbena52::Torbena52(const std::string& settings_folder, QWidget* parent)
     RunGuarded([this] { FormCreate(); });
     // Off unless the user turned it on; read on its own, so that a damaged
     // value here costs nothing else.
-    RunGuarded([this] { mn_obnova->setChecked(store_->LoadInt("PORT", "OBNOVA", 0) != 0); });
+    RunGuarded([this] {
+        SettingsReader s(*store_);
+        mn_obnova->setChecked(s.Load("PORT", "OBNOVA", 0) != 0);
+        s.Finish();
+    });
 }
 
 Torbena52::~Torbena52() = default;
