@@ -59,8 +59,8 @@ struct Row {
     const char* status = "ČTENÍ";
     const char* box = nullptr;
     // Requests a zero-sum command puts on the wire. The repetition sent after
-    // the last attempt is followed at once by the purge of the port's output,
-    // so it reaches the instrument only when it was read before the purge.
+    // the last attempt has its time on the line before the port's output is
+    // purged, so it always reaches the instrument.
     int zero_sum_min = 0;
     int zero_sum_max = 0;
     // "Obnovit čtení po výpadku" ticked.
@@ -88,9 +88,9 @@ std::vector<Row> Rows()
         {"3 garbage bytes before the answer", "--garbage 3", fault(Fault::Garbage, 3), Command::None, Panels::Zero},
         {"answer from another station", "--other-source 9", fault(Fault::OtherSource, 9)},
         {"refused writes (zero sum)", "--refuse-writes", fault(Fault::RefuseWrites), Command::ZeroSum, Panels::Value,
-         "ČTENÍ", nullptr, 1, 2},
+         "ČTENÍ", nullptr, 2, 2},
         {"single-byte E5 acknowledgement (zero sum)", "--e5-ack", fault(Fault::E5Ack), Command::ZeroSum, Panels::Value,
-         "ČTENÍ", nullptr, 2, 3},
+         "ČTENÍ", nullptr, 3, 3},
         {"port vanishes and comes back", "--vanish-after 1 --back-after", fault(Fault::Vanish, 1), Command::PortBack,
          Panels::Value, "ERROR", kOpenError},
         {"adapter unplugged mid-read", "--unplug-after 0 --back-after", fault(Fault::Unplug), Command::PortBack,
@@ -321,9 +321,9 @@ TEST_F(FaultMatrix, EveryLineFaultHasItsDesignedOutcome)
           "that falls due after a failed reading waits for the next good reading, shown as \"yes\" under\n"
           "\"waiting\"), and whether every check matched the design. Rows \"with resume\" have \"Obnovit\n"
           "čtení po výpadku\" ticked: the program keeps trying the port once a second. A zero-sum command\n"
-          "whose acknowledgement does not come sends its request once more after the last attempt and\n"
-          "purges the port's output at once, so that repetition reaches the instrument only when it was\n"
-          "read before the purge.\n\n"
+          "whose acknowledgement does not come sends its request once more after the last attempt; the\n"
+          "port lets every frame have its time on the line before it purges the output, so that\n"
+          "repetition always reaches the instrument.\n\n"
           "| fault | simulator option | panel | status | error box | requests/s | cycles: chart / table / file | "
           "records of values not sent | waiting | longest hold-up | CPU a cycle (share of the time) | "
           "command or recovery | as designed |\n"
