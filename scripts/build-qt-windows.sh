@@ -7,8 +7,9 @@
 # the source version, so it is built once per machine:
 #   ~/.cache/kx52-windows/qt6-base-<version>
 # Prints that folder on its last line. Takes 15 to 50 minutes on 2 cores; an
-# interrupted build goes on where it stopped. With --cached it only tells
-# (exit status) whether the cache is there.
+# interrupted build goes on where it stopped; a second run at the same time
+# waits for the first. With --cached it only tells (exit status) whether the
+# cache is there.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cache="${XDG_CACHE_HOME:-${HOME:-/root}/.cache}/kx52-windows"
@@ -21,14 +22,29 @@ export DEBIAN_FRONTEND=noninteractive
 # The host Qt fixes the version: the cross-built Qt must match its tools.
 version="$(dpkg-query -W -f='${Version}' qt6-base-dev)"
 prefix="$cache/qt6-base-$version"
+step() { echo "[$(date +%T)] $*" >&2; }
+
+# One build per cache at a time: a second run would build in the same work
+# tree and the first to finish would delete it under the other. The lock is
+# held until this script ends; a second run waits for it and then finds the
+# finished prefix. With --cached a build under way counts as not cached yet
+# (its prefix may be half installed).
+mkdir -p "$cache"
+exec 9>"$cache/qt6-base-$version.lock"
+if [ "${1:-}" = "--cached" ]; then
+  flock -n 9 || exit 1
+  [ -f "$prefix/lib/cmake/Qt6/Qt6Config.cmake" ]
+  exit
+fi
+if ! flock -n 9; then
+  step "another build of Qt for Windows is under way; waiting for it"
+  flock 9
+fi
 if [ -f "$prefix/lib/cmake/Qt6/Qt6Config.cmake" ]; then
   echo "$prefix"
   exit 0
 fi
-# --cached: only say whether it is there.
-[ "${1:-}" = "--cached" ] && exit 1
 
-step() { echo "[$(date +%T)] $*" >&2; }
 t0=$(date +%s)
 
 # --- Debian's source, through a deb-src entry for the mirror in use ----------
