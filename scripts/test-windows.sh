@@ -94,7 +94,9 @@ wineserver -f -p &
 pids+=($!)
 wine cmd /c exit >/dev/null 2>&1 || true
 
-"$host/tests/kx52-line-peer" --prefix "$WINEPREFIX" --port-file "$WINEPREFIX/peer-port" &
+# The peer's ptys set their line settings again every 30 ms, so that wine
+# opens a line more than once (see orbena52-sim --reassert-line).
+"$host/tests/kx52-line-peer" --prefix "$WINEPREFIX" --port-file "$WINEPREFIX/peer-port" --reassert-line 30 &
 pids+=($!)
 for _ in $(seq 50); do [ -s "$WINEPREFIX/peer-port" ] && break; sleep 0.1; done
 KX52_LINE_PEER="127.0.0.1:$(cat "$WINEPREFIX/peer-port")"

@@ -62,6 +62,7 @@ bool Orbena52Sim::Open(std::string& error)
         error = "cannot create the wake-up pipe";
         return false;
     }
+    pty_.SetReassertLine(config_.reassert_line_ms);
     if (!pty_.Open(config_.com, config_.config_dir, error))
         return false;
     Record(SimRecord::Dir::Note, {},

@@ -23,8 +23,9 @@ struct SimConfig {
     int com = 1;
     std::uint8_t address = 0;
     bool pacing = true;
-    std::string config_dir;  // empty: $XDG_CONFIG_HOME or ~/.config
-    std::FILE* log = stderr; // nullptr: no log
+    std::string config_dir;   // empty: $XDG_CONFIG_HOME or ~/.config
+    std::FILE* log = stderr;  // nullptr: no log
+    int reassert_line_ms = 0; // see SimPty::SetReassertLine
 };
 
 // One line of traffic as the simulator saw it.

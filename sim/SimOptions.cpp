@@ -100,6 +100,13 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& out, std:
                 return false;
             }
             out.pacing = false;
+        } else if (arg == "--reassert-line") {
+            if (!value(v))
+                return false;
+            if (!ParseInt(v, 1, 10000, out.reassert_line_ms)) {
+                error = "--reassert-line: milliseconds (1..10000) expected, not '" + v + "'";
+                return false;
+            }
         } else if (arg == "--unplug-after") {
             if (!value(v))
                 return false;
@@ -196,6 +203,10 @@ Line and station:
                       every request and answer in hex with a time stamp
   --no-pacing         answer at once instead of at the line's speed (by default
                       each character takes 11 bits at the speed the program set)
+  --reassert-line MS  every MS milliseconds (1..10000) set two stop bits on the
+                      pty's side again; for wine, which opens a COM port on a
+                      pty only when that changes the pty's line settings, and
+                      so fails from the second opening on without this
   -h, --help          show this text and exit
       --version       show the version and exit
 

@@ -19,7 +19,8 @@ struct SimOptions {
     int address = 0;
     std::string log_path; // empty: stderr
     bool pacing = true;
-    int back_after_ms = -1; // after a vanish: reappear this much later (-1: exit)
+    int reassert_line_ms = 0; // 0: off
+    int back_after_ms = -1;   // after a vanish: reappear this much later (-1: exit)
     std::vector<FaultOption> faults;
     bool help = false;
     bool version = false;

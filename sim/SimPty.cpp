@@ -5,6 +5,7 @@
 #include "ComLinkPath.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -145,11 +146,48 @@ bool SimPty::Open(int com, const std::string& config_dir, std::string& error)
         return false;
     }
     link_path_ = link;
+    StartReasserting();
     return true;
+}
+
+void SimPty::StartReasserting()
+{
+    if (reassert_ms_ <= 0 || slave_keep_ < 0)
+        return;
+    {
+        std::lock_guard lock(reassert_mutex_);
+        reassert_stop_ = false;
+    }
+    const int fd = slave_keep_;
+    const auto period = std::chrono::milliseconds(reassert_ms_);
+    reasserter_ = std::thread([this, fd, period] {
+        std::unique_lock lock(reassert_mutex_);
+        while (!reassert_wake_.wait_for(lock, period, [this] { return reassert_stop_; })) {
+            termios tio{};
+            if (::tcgetattr(fd, &tio) == 0 && (tio.c_cflag & CSTOPB) == 0) {
+                tio.c_cflag |= CSTOPB;
+                ::tcsetattr(fd, TCSANOW, &tio);
+            }
+        }
+    });
+}
+
+void SimPty::StopReasserting()
+{
+    if (!reasserter_.joinable())
+        return;
+    {
+        std::lock_guard lock(reassert_mutex_);
+        reassert_stop_ = true;
+    }
+    reassert_wake_.notify_all();
+    reasserter_.join();
 }
 
 void SimPty::Close()
 {
+    // The descriptor it works on is closed below.
+    StopReasserting();
     if (!link_path_.empty()) {
         // Remove the link only while it still points at this pty: a newer
         // simulator may have taken the name over.

@@ -5,7 +5,10 @@
 // The simulator keeps a slave descriptor of its own open for as long as the
 // pty lives, so the program may open and close the port as often as it likes
 // without the master seeing a hang-up.
+#include <condition_variable>
+#include <mutex>
 #include <string>
+#include <thread>
 
 namespace sim {
 
@@ -15,6 +18,16 @@ public:
     ~SimPty();
     SimPty(const SimPty&) = delete;
     SimPty& operator=(const SimPty&) = delete;
+
+    // Every `period_ms` (0: never, the default) while the pty is open, sets
+    // two stop bits in the line settings of its slave side again, whatever
+    // the program set. Wine opens a COM port on a pty by changing the line
+    // settings it finds; a pty keeps no parity, so on a second opening the
+    // only change wine asks for would be the parity the pty dropped, the
+    // request changes nothing and the opening fails. With the stop bits put
+    // back between openings, every opening changes them and goes through.
+    // Takes effect at the next Open.
+    void SetReassertLine(int period_ms) { reassert_ms_ = period_ms; }
 
     // Opens the pty, sets the line raw at 9600 bit/s and makes the link
     // `config_dir`/OrbKX52/COM`com` (config_dir empty:
@@ -39,10 +52,19 @@ public:
     int LineSpeed() const;
 
 private:
+    void StartReasserting();
+    void StopReasserting();
+
     int master_ = -1;
     int slave_keep_ = -1;
     std::string slave_path_;
     std::string link_path_;
+
+    int reassert_ms_ = 0;
+    std::thread reasserter_;
+    std::mutex reassert_mutex_;
+    std::condition_variable reassert_wake_;
+    bool reassert_stop_ = false;
 };
 
 // Bit/s for a termios speed constant (0 for an unknown one).

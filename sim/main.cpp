@@ -53,6 +53,7 @@ int main(int argc, char** argv)
     config.com = opts.com;
     config.address = static_cast<std::uint8_t>(opts.address);
     config.pacing = opts.pacing;
+    config.reassert_line_ms = opts.reassert_line_ms;
     config.log = log;
     sim::Orbena52Sim simulator(config);
     for (const sim::FaultOption& f : opts.faults)

@@ -54,4 +54,6 @@ std::unique_ptr<LinePeer> MakeLinePeer(std::string& error);
 
 // The in-process peer on Linux for line `com` below `config_dir`, as the
 // Linux-side peer program uses it; MakeLinePeer gives one of its own folder.
-std::unique_ptr<LinePeer> MakeLocalLinePeer(int com, const std::string& config_dir);
+// With `reassert_line_ms` > 0 its ptys set their line settings again that
+// often, so that wine can open the line more than once (SimPty).
+std::unique_ptr<LinePeer> MakeLocalLinePeer(int com, const std::string& config_dir, int reassert_line_ms = 0);

@@ -20,7 +20,11 @@ namespace {
 
 class LocalLinePeer final : public LinePeer {
 public:
-    LocalLinePeer(int com, std::string config_dir) : com_(com), config_dir_(std::move(config_dir)) {}
+    LocalLinePeer(int com, std::string config_dir, int reassert_line_ms)
+        : com_(com), config_dir_(std::move(config_dir)), reassert_line_ms_(reassert_line_ms)
+    {
+        pty_.SetReassertLine(reassert_line_ms_);
+    }
     // A peer with a configuration folder of its own, which the port finds
     // through XDG_CONFIG_HOME for as long as the peer lives.
     explicit LocalLinePeer(int com) : com_(com), owns_folder_(true)
@@ -137,6 +141,7 @@ public:
         c.address = address;
         c.config_dir = config_dir_;
         c.log = nullptr;
+        c.reassert_line_ms = reassert_line_ms_;
         sim_ = std::make_unique<sim::Orbena52Sim>(c);
         if (!sim_->Open(error)) {
             sim_.reset();
@@ -176,6 +181,7 @@ public:
 private:
     int com_;
     std::string config_dir_;
+    int reassert_line_ms_ = 0;
     bool owns_folder_ = false;
     bool had_xdg_ = false;
     std::string old_xdg_;
@@ -187,9 +193,9 @@ private:
 
 } // namespace
 
-std::unique_ptr<LinePeer> MakeLocalLinePeer(int com, const std::string& config_dir)
+std::unique_ptr<LinePeer> MakeLocalLinePeer(int com, const std::string& config_dir, int reassert_line_ms)
 {
-    return std::make_unique<LocalLinePeer>(com, config_dir);
+    return std::make_unique<LocalLinePeer>(com, config_dir, reassert_line_ms);
 }
 
 std::unique_ptr<LinePeer> MakeLinePeer(std::string& /*error*/)

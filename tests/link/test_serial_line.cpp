@@ -268,6 +268,27 @@ TEST_F(SerialSimulatorTest, TableZeroIsReadInOneExchange)
     EXPECT_EQ(peer_->ReadsOf(0), 1u);
 }
 
+// The program opens the port anew for every reading: each opening of the same
+// line must configure it and read (under wine the peer's ptys need their line
+// settings set again between openings for that).
+TEST_F(SerialSimulatorTest, EveryOpeningOfTheSameLineReads)
+{
+    constexpr int kOpenings = 5;
+    for (int opening = 0; opening < kOpenings; ++opening) {
+        SCOPED_TRACE(opening);
+        if (opening > 0) {
+            port_.ClosePort();
+            // About the program's pause between two readings, shortened.
+            std::this_thread::sleep_for(std::chrono::milliseconds(150));
+            ASSERT_EQ(port_.OpenPort(peer_->Com()), 0);
+        }
+        meas_value = 0.0f;
+        ASSERT_EQ(read_table(0), 1);
+        EXPECT_FLOAT_EQ(meas_value, 60.0f);
+    }
+    EXPECT_EQ(peer_->ReadsOf(0), static_cast<std::size_t>(kOpenings));
+}
+
 TEST_F(SerialSimulatorTest, WriteIsSentAgainWhileItsAcknowledgementIsMissing)
 {
     struct Case {

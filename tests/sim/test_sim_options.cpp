@@ -34,12 +34,15 @@ TEST(SimOptions, DefaultsAndLineOptions)
     EXPECT_TRUE(d.pacing);
     EXPECT_TRUE(d.log_path.empty());
     EXPECT_TRUE(d.faults.empty());
+    EXPECT_EQ(d.reassert_line_ms, 0);
 
     const SimOptions o = ParseOk({"--com", "3", "--address=17", "--log", "x.log", "--no-pacing"});
     EXPECT_EQ(o.com, 3);
     EXPECT_EQ(o.address, 17);
     EXPECT_EQ(o.log_path, "x.log");
     EXPECT_FALSE(o.pacing);
+    EXPECT_EQ(ParseOk({"--reassert-line", "30"}).reassert_line_ms, 30);
+    EXPECT_EQ(ParseOk({"--reassert-line=1"}).reassert_line_ms, 1);
 }
 
 TEST(SimOptions, FaultsWithValuesAndCounts)
@@ -90,6 +93,8 @@ TEST(SimOptions, RejectsBadInput)
     ParseError({"--vanish-after", "0"});
     ParseError({"--no-pacing=1"});
     ParseError({"--log", ""});
+    EXPECT_NE(ParseError({"--reassert-line", "0"}).find("1..10000"), std::string::npos);
+    ParseError({"--reassert-line"});
     EXPECT_NE(ParseError({"--frobnicate"}).find("--frobnicate"), std::string::npos);
 }
 
@@ -99,11 +104,11 @@ TEST(SimOptions, HelpDocumentsEveryOption)
     EXPECT_TRUE(ParseOk({"-h"}).help);
     EXPECT_TRUE(ParseOk({"--version"}).version);
     const std::string usage = sim::SimUsage();
-    for (const char* opt : {"--com",          "--address",       "--log",     "--no-pacing",    "--help",
-                            "--no-answer",    "--bad-fcs",       "--fc09",    "--cut",          "--delay",
-                            "--pause",        "--refuse-writes", "--garbage", "--other-source", "--foreign-ident",
-                            "--vanish-after", "--version",       "--e5-ack",  "--unplug-after", "--back-after",
-                            "ready"})
+    for (const char* opt :
+         {"--com",          "--address",      "--log",           "--no-pacing",    "--help",    "--no-answer",
+          "--bad-fcs",      "--fc09",         "--cut",           "--delay",        "--pause",   "--refuse-writes",
+          "--garbage",      "--other-source", "--foreign-ident", "--vanish-after", "--version", "--e5-ack",
+          "--unplug-after", "--back-after",   "--reassert-line", "ready"})
         EXPECT_NE(usage.find(opt), std::string::npos) << opt;
     // Every option the help names is accepted.
     ParseOk({"--com",
@@ -134,7 +139,9 @@ TEST(SimOptions, HelpDocumentsEveryOption)
              "--unplug-after",
              "0",
              "--back-after",
-             "500"});
+             "500",
+             "--reassert-line",
+             "30"});
 }
 
 TEST(SimOptions, UnplugAndComingBack)

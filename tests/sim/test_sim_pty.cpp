@@ -161,6 +161,42 @@ TEST_F(SimPtyTest, StaysUsableWhileThePortIsOpenedAndClosedAgain)
     EXPECT_EQ(sim_->Requests(), 15u);
 }
 
+// For wine: with the option the pty's side sets two stop bits again soon
+// after each opening cleared them, and the answers keep flowing; without it
+// the line settings stay as the opening left them.
+TEST(SimPtyReassert, StopBitsComeBackBetweenOpeningsOnlyWithTheOption)
+{
+    for (const int period_ms : {0, 20}) {
+        SCOPED_TRACE(period_ms);
+        const std::string dir = MakeTempDir();
+        sim::SimConfig c;
+        c.com = 3;
+        c.config_dir = dir;
+        c.log = nullptr;
+        c.reassert_line_ms = period_ms;
+        auto simulator = std::make_unique<sim::Orbena52Sim>(c);
+        std::string error;
+        ASSERT_TRUE(simulator->Open(error)) << error;
+        simulator->Start();
+        for (int opening = 0; opening < 3; ++opening) {
+            Line line(dir + "/OrbKX52/COM3");
+            ASSERT_TRUE(line.Ok());
+            termios t{};
+            ASSERT_EQ(::tcgetattr(line.Fd(), &t), 0);
+            t.c_cflag &= ~static_cast<tcflag_t>(CSTOPB);
+            ASSERT_EQ(::tcsetattr(line.Fd(), TCSANOW, &t), 0);
+            line.Send(kRead0);
+            EXPECT_EQ(line.Receive(17).size(), 17u) << opening;
+            std::this_thread::sleep_for(120ms);
+            ASSERT_EQ(::tcgetattr(line.Fd(), &t), 0);
+            EXPECT_EQ((t.c_cflag & CSTOPB) != 0, period_ms > 0) << opening;
+        }
+        EXPECT_EQ(simulator->ReadsOf(0), 3u);
+        simulator.reset();
+        RemoveTree(dir);
+    }
+}
+
 TEST_F(SimPtyTest, AnswersArePacedAtTheSpeedTheMasterSet)
 {
     {

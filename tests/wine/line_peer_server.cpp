@@ -4,8 +4,10 @@
 // its own (a pty with this program or the simulated instrument on the far
 // side) and carries out the test's commands on that line (line_peer_wire.h).
 //
-//   kx52-line-peer --prefix WINEPREFIX --port-file FILE
-// listens on a free port of 127.0.0.1 and writes its number to FILE.
+//   kx52-line-peer --prefix WINEPREFIX --port-file FILE [--reassert-line MS]
+// listens on a free port of 127.0.0.1 and writes its number to FILE. With
+// --reassert-line its ptys set two stop bits again every MS milliseconds, so
+// that wine opens a line more than once (as orbena52-sim --reassert-line).
 #include "line_peer.h"
 #include "line_peer_wire.h"
 
@@ -30,6 +32,7 @@
 namespace {
 
 std::string g_prefix;
+int g_reassert_line_ms = 0;
 std::mutex g_mutex;
 std::set<int> g_used; // COM numbers in use
 
@@ -136,7 +139,7 @@ void Serve(int fd)
     if (com == 0 || ::symlink((dir + "/OrbKX52/COM" + std::to_string(com)).c_str(), device.c_str()) != 0) {
         SendLine(fd, "error no COM number free");
     } else {
-        std::unique_ptr<LinePeer> peer = MakeLocalLinePeer(com, dir);
+        std::unique_ptr<LinePeer> peer = MakeLocalLinePeer(com, dir, g_reassert_line_ms);
         SendLine(fd, "com " + std::to_string(com));
         std::string pending;
         char chunk[4096];
@@ -174,9 +177,11 @@ int main(int argc, char** argv)
             g_prefix = argv[i + 1];
         else if (option == "--port-file")
             port_file = argv[i + 1];
+        else if (option == "--reassert-line")
+            g_reassert_line_ms = std::atoi(argv[i + 1]);
     }
     if (g_prefix.empty() || port_file.empty()) {
-        std::fprintf(stderr, "usage: kx52-line-peer --prefix WINEPREFIX --port-file FILE\n");
+        std::fprintf(stderr, "usage: kx52-line-peer --prefix WINEPREFIX --port-file FILE [--reassert-line MS]\n");
         return 2;
     }
     std::signal(SIGPIPE, SIG_IGN);
