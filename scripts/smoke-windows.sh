@@ -84,7 +84,8 @@ mkdir -p "$work/records"
 export KX52_SMOKE_EXE="$exe" KX52_SMOKE_CWD="$work/records" KX52_SMOKE_SHOT="$shot" KX52_SMOKE_LOG="$work/sim.log"
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   cd "$KX52_SMOKE_CWD"
-  wine "$KX52_SMOKE_EXE" >/dev/null 2>&1 &
+  # In a subshell of its own, so that its end by wineserver -k is not reported.
+  (wine "$KX52_SMOKE_EXE" >/dev/null 2>&1 &)
   for _ in $(seq 120); do
     if xdotool search --onlyvisible --name "^ORBENA 52$" >/dev/null 2>&1; then
       echo "smoke: kx52.exe shows its main window"
@@ -123,11 +124,12 @@ records="$(cat "$work/records/"[Oo][Rr][Bb][Ee][Nn][Aa]52.[Tt][Xx][Tt] 2>/dev/nu
 echo "smoke: $readings readings one second apart, $records record lines in Orbena52.txt"
 
 if [ "$mode" = msi ]; then
-  kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
+  kill "$sim_pid" 2>/dev/null || true
+  wait "$sim_pid" 2>/dev/null || true
   sim_pid=""
   wine msiexec /x "$(winepath -w "$package")" /qn >/dev/null 2>&1 || fail "msiexec /x failed"
   wineserver -w
-  left="$(find "$programs" -type f 2>/dev/null | wc -l)"
+  left="$( (find "$programs" -type f 2>/dev/null || true) | wc -l)"
   [ "$left" -eq 0 ] || fail "$left installed files left after msiexec /x"
   [ ! -d "$programs" ] || fail "the folder $(winepath -w "$programs") is left after msiexec /x"
   [ ! -e "$start_menu/KX-52.lnk" ] || fail "the Start menu shortcut is left after msiexec /x"
