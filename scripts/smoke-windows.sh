@@ -100,7 +100,7 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
         [ "$(grep -c "(read table 0)" "$KX52_SMOKE_LOG" 2>/dev/null || true)" -ge 8 ] && break
         sleep 0.5
       done
-      if [ -n "$KX52_SMOKE_SHOT" ] && command -v import >/dev/null; then import -window root "$KX52_SMOKE_SHOT"; fi
+      if [ -n "$KX52_SMOKE_SHOT" ] && command -v import >/dev/null; then import -window "$win" "$KX52_SMOKE_SHOT"; fi
       wineserver -k
       exit 0
     fi
@@ -110,18 +110,23 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   wineserver -k
   exit 1' || exit 1
 
-# At least 5 readings, one a second: none closer than 0.3 s to the one
-# before (the program reads at most once per wall-clock second), none more
-# than 5 s after it (reading stopped, or a second opening of the port failed).
+# At least 5 readings, one a second: 0.7 to 1.5 s apart on average, and none
+# more than 5 s after the one before (reading stopped, or a later opening of
+# the port failed). Single gaps vary: the program starts a reading when the
+# wall-clock second changes (its timer ticks every 200 ms), and the opening
+# of the port under wine takes its time, so two requests may reach the
+# simulator 0.2 s apart, and then about 1.8 s.
 times="$(grep "(read table 0)" "$work/sim.log" | awk '{ split($2, t, ":"); print t[1] * 3600 + t[2] * 60 + t[3] }')"
 readings="$(printf '%s\n' "$times" | grep -c . || true)"
 [ "$readings" -ge 5 ] || fail "only $readings readings reached the simulator (5 wanted)"
-printf '%s\n' "$times" | awk '
-  NR > 1 { gap = $1 - last; if (gap < 0.3 || gap > 5.0) { printf "smoke: readings %.3f s apart\n", gap; bad = 1 } }
-  { last = $1 } END { exit bad }' >&2 || fail "the readings were not one second apart"
+mean="$(printf '%s\n' "$times" | awk '
+  NR > 1 { gap = $1 - last; if (gap > 5.0) { printf "smoke: readings %.3f s apart\n", gap > "/dev/stderr"; bad = 1 } }
+  NR == 1 { first = $1 } { last = $1 }
+  END { mean = (last - first) / (NR - 1); printf "%.2f\n", mean; exit bad || mean < 0.7 || mean > 1.5 }')" ||
+  fail "the readings were not one second apart (${mean:-?} s on average)"
 records="$(cat "$work/records/"[Oo][Rr][Bb][Ee][Nn][Aa]52.[Tt][Xx][Tt] 2>/dev/null | grep -c '; ' || true)"
 [ "$records" -ge 1 ] || fail "no record line in Orbena52.txt"
-echo "smoke: $readings readings one second apart, $records record lines in Orbena52.txt"
+echo "smoke: $readings readings, $mean s apart on average, $records record lines in Orbena52.txt"
 
 if [ "$mode" = msi ]; then
   kill "$sim_pid" 2>/dev/null || true
