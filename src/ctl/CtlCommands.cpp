@@ -2,15 +2,15 @@
 
 #include "ComPort.h"
 #include "Cp1250.h"
-#include "CtlPlatform.h"
+#include "CtlCommandLine.h"
 #include "DeviceTables.h"
 #include "FixedFormat.h"
 #include "KxError.h"
+#include "NotingBackend.h"
 #include "ParamFile.h"
 #include "Protokol_spol.h"
 #include "WireTrace.h"
 
-#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -35,175 +35,6 @@ constexpr int kPauseAfterAddressChange = 100;
 constexpr int kPauseBetweenIdentReads = 50;
 // One address probe every 100 ms at most, as in the window's bus search.
 constexpr std::chrono::milliseconds kProbePeriod{100};
-
-// --- the command line ---------------------------------------------------------
-
-struct OptionDef {
-    const char* name;
-    bool takes_value;
-    const char* command; // the only command it belongs to; nullptr: every command
-};
-
-constexpr OptionDef kOptionDefs[] = {
-    {"--port", true, nullptr},   {"--baud", true, nullptr},     {"--address", true, nullptr},
-    {"--source", true, nullptr}, {"--every", true, "read"},     {"--count", true, "read"},
-    {"--csv", false, "read"},    {"--output", true, "read"},    {"--dry-run", false, "params"},
-    {"--from", true, "search"},  {"--to", true, "search"},      {"--yes", false, "zero-sum"},
-    {"--help", false, nullptr},  {"--version", false, nullptr},
-};
-
-struct UsageError {
-    std::string text;
-};
-
-bool ParseWhole(std::string_view text, long long lo, long long hi, long long& value)
-{
-    long long v = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || v < lo || v > hi)
-        return false;
-    value = v;
-    return true;
-}
-
-// Seconds with at most three decimals ("2", "0.5", "60.25") in milliseconds.
-bool ParseSeconds(std::string_view text, long long& ms)
-{
-    const std::size_t dot = text.find('.');
-    const std::string_view whole = text.substr(0, dot);
-    std::string_view fraction = dot == std::string_view::npos ? std::string_view() : text.substr(dot + 1);
-    if (dot != std::string_view::npos && (fraction.empty() || fraction.size() > 3))
-        return false;
-    long long seconds = 0;
-    long long thousandths = 0;
-    if (!ParseWhole(whole, 0, 86400, seconds))
-        return false;
-    if (!fraction.empty()) {
-        std::string padded(fraction);
-        padded.resize(3, '0');
-        if (!ParseWhole(padded, 0, 999, thousandths))
-            return false;
-    }
-    ms = seconds * 1000 + thousandths;
-    return true;
-}
-
-struct CommandLine {
-    std::vector<std::string> words;
-    std::map<std::string, std::string> options; // name -> value ("" for a flag)
-
-    bool Has(const std::string& name) const { return options.count(name) != 0; }
-    const std::string& Value(const std::string& name) const { return options.at(name); }
-
-    long long Number(const std::string& name, long long lo, long long hi, const std::string& what) const
-    {
-        long long v = 0;
-        if (!ParseWhole(Value(name), lo, hi, v))
-            throw UsageError{name + ": očekává se " + what + " " + std::to_string(lo) + ".." + std::to_string(hi) +
-                             ", ne \"" + Value(name) + "\""};
-        return v;
-    }
-};
-
-CommandLine ParseCommandLine(const std::vector<std::string>& args)
-{
-    CommandLine cl;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string arg = args[i];
-        if (arg == "-h")
-            arg = "--help";
-        if (arg.size() < 2 || arg[0] != '-') {
-            cl.words.push_back(arg);
-            continue;
-        }
-        std::optional<std::string> inline_value;
-        if (const std::size_t eq = arg.find('='); eq != std::string::npos) {
-            inline_value = arg.substr(eq + 1);
-            arg.resize(eq);
-        }
-        const OptionDef* def = nullptr;
-        for (const OptionDef& d : kOptionDefs) {
-            if (arg == d.name)
-                def = &d;
-        }
-        if (def == nullptr)
-            throw UsageError{"neznámá volba " + arg + " (kx52ctl --help vypíše všechny)"};
-        if (cl.Has(arg))
-            throw UsageError{"volba " + arg + " je zadána dvakrát"};
-        if (!def->takes_value) {
-            if (inline_value)
-                throw UsageError{"volba " + arg + " nemá hodnotu"};
-            cl.options[arg] = "";
-        } else if (inline_value) {
-            cl.options[arg] = *inline_value;
-        } else if (i + 1 < args.size()) {
-            cl.options[arg] = args[++i];
-        } else {
-            throw UsageError{"volbě " + arg + " chybí hodnota"};
-        }
-    }
-    return cl;
-}
-
-// --- the serial port ----------------------------------------------------------
-
-// Passes every call on to the real back end; remembers which device an
-// opening tried and why the system refused it, and opens a fixed device
-// path instead of the one of "COM n" when the user named one.
-class NotingBackend final : public SerialBackend {
-public:
-    NotingBackend(std::unique_ptr<SerialBackend> inner, std::string fixed_path)
-        : inner_(std::move(inner)), fixed_path_(std::move(fixed_path))
-    {}
-
-    bool Open(const std::string& device_path) override
-    {
-        tried_path = fixed_path_.empty() ? device_path : fixed_path_;
-        const bool ok = inner_->Open(tried_path);
-        reason = ok || tried_path.empty() ? std::string() : LastSystemError();
-        return ok;
-    }
-    bool IsOpen() const override { return inner_->IsOpen(); }
-    void Close() override { inner_->Close(); }
-    bool SetQueues(std::uint32_t in, std::uint32_t out) override { return inner_->SetQueues(in, out); }
-    bool SetTimeouts(std::uint32_t interval_ms, std::uint32_t per_byte_ms, std::uint32_t constant_ms) override
-    {
-        return inner_->SetTimeouts(interval_ms, per_byte_ms, constant_ms);
-    }
-    bool ReadLineState() override { return inner_->ReadLineState(); }
-    void SetLineFormat(std::uint32_t baud_rate) override { inner_->SetLineFormat(baud_rate); }
-    void SetSpeed(std::uint32_t baud_rate) override { inner_->SetSpeed(baud_rate); }
-    bool ApplyLineState() override { return inner_->ApplyLineState(); }
-    void PurgeRx() override { inner_->PurgeRx(); }
-    void PurgeTx() override { inner_->PurgeTx(); }
-    bool Read(std::uint8_t* buffer, std::size_t wanted, std::size_t& received) override
-    {
-        return inner_->Read(buffer, wanted, received);
-    }
-    bool Write(const std::uint8_t* buffer, std::size_t count, std::size_t& written) override
-    {
-        return inner_->Write(buffer, count, written);
-    }
-
-    std::string tried_path;
-    std::string reason;
-
-private:
-    std::unique_ptr<SerialBackend> inner_;
-    std::string fixed_path_;
-};
-
-// "COM3" (any case) gives 3; anything else is a device path (0).
-int ComNumberOf(const std::string& port)
-{
-    if (port.size() < 4 || (port[0] != 'C' && port[0] != 'c') || (port[1] != 'O' && port[1] != 'o') ||
-        (port[2] != 'M' && port[2] != 'm'))
-        return 0;
-    long long n = 0;
-    if (!ParseWhole(std::string_view(port).substr(3), 1, 255, n))
-        throw UsageError{"--port: COM1..COM255 nebo cesta k zařízení, ne \"" + port + "\""};
-    return static_cast<int>(n);
-}
 
 // --- the commands -------------------------------------------------------------
 
@@ -601,7 +432,7 @@ int Ctl::Run()
     if (cl_.words.empty())
         throw UsageError{"chybí příkaz (kx52ctl --help vypíše všechny)"};
     const std::string& command = cl_.words[0];
-    for (const OptionDef& d : kOptionDefs) {
+    for (const OptionDef& d : OptionDefs()) {
         if (d.command != nullptr && command != d.command && cl_.Has(d.name))
             throw UsageError{std::string("volba ") + d.name + " patří jen k příkazu " + d.command};
     }
@@ -630,41 +461,4 @@ int RunCtl(const std::vector<std::string>& args, const CtlEnv& env)
         *env.err << "kx52ctl: " << e.text << '\n' << std::flush;
         return kExitUsage;
     }
-}
-
-std::string CtlHelpText()
-{
-    return R"(Použití: kx52ctl [VOLBY] PŘÍKAZ [ARGUMENTY]
-Práce s přístrojem ORBENA 52 bez okna: čtení, parametry, adresa, hledání,
-identifikace, nulování sumy.
-
-Příkazy:
-  read                        jedno čtení: naměřená hodnota a suma
-  read --every S [--count N] [--csv] [--output SOUBOR]
-                              čtení každých S sekund (0.1..86400), N krát nebo
-                              do SIGINT/SIGTERM; --csv: "time,value,sum";
-                              --output: připojit do SOUBORU (i bez --every)
-  params show                 vypíše parametry přístroje (tabulky 1 a 2)
-  params save SOUBOR          uloží parametry do textového souboru
-  params load SOUBOR [--dry-run]
-                              zkontroluje soubor, zapíše parametry, přečte je
-                              zpět a porovná; --dry-run jen zkontroluje a vypíše
-  address NOVÁ                nastaví přístroji adresu 0..126 a ověří ji
-  search [--from A] [--to B]  hledá přístroje na adresách A..B (0..127)
-  ident                       typ a verze přístroje
-  zero-sum --yes              vynuluje sumu přístroje
-
-Volby (co chybí, se vezme z nastavení KX-52, jinak COM1, 9600, 0, 0):
-  --port PORT      COMn, nebo cesta k zařízení (/dev/ttyUSB0)
-  --baud N         rychlost v bit/s
-  --address DA     adresa přístroje 0..126
-  --source SA      adresa počítače 0..126
-  -h, --help       tento text
-  --version        verze programu
-
-Návratový kód: 0 v pořádku, 1 přístroj neodpověděl nebo odmítl, 2 chybné
-volby nebo soubor, 3 port nelze otevřít.
-Proměnná KX52_TRACE=SOUBOR zapisuje komunikaci na lince do SOUBORU.
-Viz kx52ctl(1).
-)";
 }

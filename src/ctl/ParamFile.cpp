@@ -1,10 +1,10 @@
 #include "ParamFile.h"
 
+#include "CtlCommandLine.h"
 #include "DecimalParse.h"
 #include "DeviceTables.h"
 
 #include <array>
-#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -91,16 +91,6 @@ std::string_view Trim(std::string_view s)
     while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
         s.remove_suffix(1);
     return s;
-}
-
-bool ParseWhole(std::string_view text, int lo, int hi, int& value)
-{
-    int v = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || v < lo || v > hi)
-        return false;
-    value = v;
-    return true;
 }
 
 std::uint32_t Bits(float v)
@@ -254,7 +244,7 @@ bool ParseParamFile(std::string_view text, DeviceParams& params, int& error_line
 
         if (index < kFields.size()) {
             const Field f = kFields[index].field;
-            int whole = 0;
+            long long whole = 0;
             if (f == Field::Dp) {
                 if (!ParseWhole(value, 0, 5, whole))
                     return fail(line_number, "DP musí být celé číslo 0..5, ne \"" + value + "\"");
