@@ -96,6 +96,9 @@ private:
     void ShowFailures(int failed_in_row);
     void ShowRecordingPanel();
 
+    // The recording panel's design width.
+    static constexpr int kRecordingPanelWidth = 100;
+
     std::unique_ptr<Ui::orbena52> ui;
     std::unique_ptr<SettingsStore> store_;
     LiveChart* Chart1 = nullptr;
