@@ -68,24 +68,27 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& out, std:
             return true;
         };
         std::string v;
+        // The option's value as a whole number lo..hi into `field`;
+        // otherwise "<option>: <what> expected, not '<value>'".
+        auto number = [&](int lo, int hi, int& field, const char* what) {
+            if (!value(v))
+                return false;
+            if (!ParseInt(v, lo, hi, field)) {
+                error = arg + ": " + what + " expected, not '" + v + "'";
+                return false;
+            }
+            return true;
+        };
         if (arg == "--help" || arg == "-h") {
             out.help = true;
         } else if (arg == "--version") {
             out.version = true;
         } else if (arg == "--com") {
-            if (!value(v))
+            if (!number(1, 99, out.com, "a port number 1..99"))
                 return false;
-            if (!ParseInt(v, 1, 99, out.com)) {
-                error = "--com: a port number 1..99 expected, not '" + v + "'";
-                return false;
-            }
         } else if (arg == "--address") {
-            if (!value(v))
+            if (!number(0, 126, out.address, "a bus address 0..126"))
                 return false;
-            if (!ParseInt(v, 0, 126, out.address)) {
-                error = "--address: a bus address 0..126 expected, not '" + v + "'";
-                return false;
-            }
         } else if (arg == "--log") {
             if (!value(v))
                 return false;
@@ -101,36 +104,20 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& out, std:
             }
             out.pacing = false;
         } else if (arg == "--reassert-line") {
-            if (!value(v))
+            if (!number(1, 10000, out.reassert_line_ms, "milliseconds (1..10000)"))
                 return false;
-            if (!ParseInt(v, 1, 10000, out.reassert_line_ms)) {
-                error = "--reassert-line: milliseconds (1..10000) expected, not '" + v + "'";
-                return false;
-            }
         } else if (arg == "--unplug-after") {
-            if (!value(v))
-                return false;
             int after = 0;
-            if (!ParseInt(v, 0, kMaxCount - 1, after)) {
-                error = "--unplug-after: a number of exchanges (0 or more) expected, not '" + v + "'";
+            if (!number(0, kMaxCount - 1, after, "a number of exchanges (0 or more)"))
                 return false;
-            }
             out.faults.push_back(FaultOption{Fault::Unplug, after + 1, std::nullopt});
         } else if (arg == "--back-after") {
-            if (!value(v))
+            if (!number(0, 3600000, out.back_after_ms, "milliseconds (0..3600000)"))
                 return false;
-            if (!ParseInt(v, 0, 3600000, out.back_after_ms)) {
-                error = "--back-after: milliseconds (0..3600000) expected, not '" + v + "'";
-                return false;
-            }
         } else if (arg == "--vanish-after") {
-            if (!value(v))
-                return false;
             FaultOption f{Fault::Vanish, 0, std::nullopt};
-            if (!ParseInt(v, 1, kMaxCount, f.count)) {
-                error = "--vanish-after: a number of exchanges (1 or more) expected, not '" + v + "'";
+            if (!number(1, kMaxCount, f.count, "a number of exchanges (1 or more)"))
                 return false;
-            }
             out.faults.push_back(f);
         } else {
             const FaultOptionDef* def = nullptr;
