@@ -25,6 +25,17 @@ if [ ${#missing[@]} -gt 0 ]; then
   $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
+# One run at a time in a checkout. A second run would build and relink the
+# test programs in the same build folders while this run's tests start them;
+# those tests then fail at once, with wine's "File not found". The second run
+# waits for the first instead.
+mkdir -p "$root/build-windows"
+exec 8>"$root/build-windows/test-windows.lock"
+if ! flock -n 8; then
+  echo "test-windows: another run in this checkout holds build-windows/test-windows.lock; waiting for it"
+  flock 8
+fi
+
 toolchain="$root/cmake/mingw-w64-x86_64.cmake"
 cache="${XDG_CACHE_HOME:-${HOME:-/root}/.cache}/kx52-windows"
 jobs="$(nproc)"
@@ -98,13 +109,14 @@ WINEPREFIX="$own" wineserver -w
 
 export WINEPREFIX="$main"
 # One wine server for the whole run, and wine's start-up paid once here.
-wineserver -f -p &
+# The lock is not handed on to it, nor to the peer: neither outlives the run.
+wineserver -f -p 8>&- &
 pids+=($!)
 wine cmd /c exit >/dev/null 2>&1 || true
 
 # The peer's ptys set their line settings again every 30 ms, so that wine
 # opens a line more than once (see orbena52-sim --reassert-line).
-"$host/tests/kx52-line-peer" --prefix "$WINEPREFIX" --port-file "$WINEPREFIX/peer-port" --reassert-line 30 &
+"$host/tests/kx52-line-peer" --prefix "$WINEPREFIX" --port-file "$WINEPREFIX/peer-port" --reassert-line 30 8>&- &
 pids+=($!)
 for _ in $(seq 50); do [ -s "$WINEPREFIX/peer-port" ] && break; sleep 0.1; done
 KX52_LINE_PEER="127.0.0.1:$(cat "$WINEPREFIX/peer-port")"
@@ -121,6 +133,15 @@ run_ctest() {
   rc=$?
   set -e
   grep -E "% tests passed|tests failed out|\*\*\*|Not Run|\[ measured \]" "$log" | sed -E 's/^[0-9]+: //' || true
+  # The whole output of each test that failed, here in the run's own output:
+  # the log is overwritten by the next run. Output without a started test
+  # is wine's own: the program never ran.
+  local n
+  for n in $(sed -nE 's/.*Test +#([0-9]+): .*(\*\*\*|Not Run).*/\1/p' "$log"); do
+    echo "--- output of test #$n:"
+    sed -nE "s/^$n: //p" "$log"
+    grep -q "^$n: \[ RUN " "$log" || echo "--- test #$n: the test program did not start under wine"
+  done
   ctest_counts="$(sed -nE 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\2 \1/p' "$log" | tail -n1 |
     awk '{ print $1 - $2 "/" $1 }')"
   [ -n "$ctest_counts" ] || ctest_counts="none"
